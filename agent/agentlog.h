@@ -1,0 +1,34 @@
+/* The agent's logging start and stop: the log in the agent's install
+ * directory ("logs" folder) at the level of "VQAgentLogLevel". */
+#ifndef VQ_AGENT_AGENTLOG_H
+#define VQ_AGENT_AGENTLOG_H
+
+#include <windows.h>
+
+#define VQ_AGENT_KEY "Software\\Brennic\\Velquin\\VQAgent"
+
+/* The settings the agent's logging start builds; they live for the rest of
+ * the process (they are also the rotation timer's context). */
+struct LoggerSettings {
+    char *fileName;
+    char *logDirectory;
+    int maxBackupCount;     /* 5 */
+    int maxFileSize;        /* 2000000 bytes */
+    int timerPeriodMs;      /* 900000 */
+    int openMode;           /* 1 append, 2 truncate */
+    BOOL useTimer;
+};
+
+/* Rotates, then opens the log. Returns the error of reading the install
+ * directory, else 0 (also when the file itself could not be opened). */
+DWORD StartAgentLogging(const char *fileName);
+
+/* Configures and opens the writer: 0, or 13 when it cannot. */
+DWORD InitAgentLogger(const char *fileName, const char *directory, int openMode);
+
+DWORD StopAgentLogging(void);
+
+/* The settings of the last start, NULL before it. */
+const LoggerSettings *GetLoggerSettings(void);
+
+#endif
