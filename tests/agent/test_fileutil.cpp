@@ -312,3 +312,31 @@ TEST(CryptoKeys, ContainerAndBothKeysExistAfterwards)
     }
     CryptReleaseContext(prov, 0);
 }
+
+TEST(FileUtil, OverlongPathsGiveCodesNotCrashes)
+{
+    ScratchDir dir("long");
+    std::string longPath = dir.file(std::string(40000, 'n')) + "\\f.txt";
+    EXPECT_EQ(2u, CheckFileExists(longPath.c_str()));
+    EXPECT_EQ(0, DeleteDirectoryTree(longPath.c_str()));
+    EXPECT_NE(0u, AppendLineCreatingFile(longPath.c_str(), "x"));
+    ULONGLONG size = 1;
+    EXPECT_FALSE(GetFileSizeByName(longPath.c_str(), &size));
+    /* Refused before SHCreateDirectoryExW, which under Wine 8 would cut the
+     * path at MAX_PATH and make that folder instead. */
+    EXPECT_EQ((DWORD)ERROR_FILENAME_EXCED_RANGE, CreateFolder(widen(longPath).c_str(), FALSE));
+    EXPECT_EQ(1, DeleteDirectoryTree(dir.path().c_str()));
+}
+
+TEST(DeleteTree, NonUtf8NamesAreRemovedToo)
+{
+    ScratchDir dir("odd");
+    std::string root = dir.file("tree");
+    makeTree(root);
+    /* Names given in the ANSI code page, which are not UTF-8. */
+    std::string odd = root + "\\odd\xFF\xFE";
+    ASSERT_TRUE(CreateDirectoryA(odd.c_str(), NULL));
+    ASSERT_TRUE(WriteWholeFile(odd + "\\\xE9t\xE9.txt", "x"));
+    EXPECT_EQ(1, DeleteDirectoryTree(root.c_str()));
+    EXPECT_FALSE(DirExistsA(root));
+}
