@@ -1,7 +1,6 @@
 /* File helpers against the real file system: existence, folder creation,
  * guarded tree removal (parent references, links out of the tree) and the
  * append writers. */
-#include "agent/cryptokeys.h"
 #include "agent/fileutil.h"
 #include "util_logcapture.h"
 
@@ -296,21 +295,6 @@ TEST(FileWriters, FormattedAndWriteIfNew)
     WriteIfNewFile(header.c_str(), "again\n");
     EXPECT_EQ("Date,Time\r\n", ReadWholeFile(header));
     WriteIfNewFile(NULL, "x");
-}
-
-TEST(CryptoKeys, ContainerAndBothKeysExistAfterwards)
-{
-    ASSERT_EQ(1, EnsureCryptoKeys());
-    EXPECT_EQ(1, EnsureCryptoKeys());   /* second time: found, not made */
-    HCRYPTPROV prov = 0;
-    ASSERT_TRUE(CryptAcquireContextA(&prov, NULL, MS_DEF_PROV_A, PROV_RSA_FULL, 0));
-    for (DWORD spec : {(DWORD)AT_SIGNATURE, (DWORD)AT_KEYEXCHANGE}) {
-        HCRYPTKEY key = 0;
-        EXPECT_TRUE(CryptGetUserKey(prov, spec, &key)) << spec;
-        if (key)
-            CryptDestroyKey(key);
-    }
-    CryptReleaseContext(prov, 0);
 }
 
 TEST(FileUtil, OverlongPathsGiveCodesNotCrashes)
