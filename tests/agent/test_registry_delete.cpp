@@ -19,7 +19,7 @@ TEST(RegistryDeleteValue, NarrowDeletesNamedAndDefaultValues)
     ASSERT_EQ(0, RegSetSz(HKLM, k.path(), "Name", "x"));
     ASSERT_EQ(0, RegSetSz(HKLM, k.path(), NULL, "default"));
     ASSERT_EQ(0, RegSetSz(HKLM, k.path(), "Keep", "y"));
-    LogCapture log;
+    RegLogCapture log;
 
     EXPECT_EQ(0u, deleteValue(HKLM, k.path().c_str(), "Name"));
     EXPECT_TRUE(log.has("[DEBUG]", "deleteValue: Inside function deleteValue ..... \n"));
@@ -38,7 +38,7 @@ TEST(RegistryDeleteValue, MissingKeyAndValueReportTheirOwnText)
 {
     RegTestKey k("dm");
     ASSERT_EQ(0, RegSetSz(HKLM, k.path(), "Keep", "y"));
-    LogCapture log;
+    RegLogCapture log;
     /* The " Error Message" line must describe the registry's code, not
      * whatever the thread did last. */
     SetLastError(ERROR_ACCESS_DENIED);
@@ -63,7 +63,7 @@ TEST(RegistryDeleteValue, WideFormMirrorsTheNarrowOne)
     ASSERT_EQ(0, RegSetValueExW(key, L"Gr\u00fc\u00dfe", 0, REG_SZ, (const BYTE *)L"x", 4));
     ASSERT_EQ(0, RegSetValueExW(key, NULL, 0, REG_SZ, (const BYTE *)L"d", 4));
     RegCloseKey(key);
-    LogCapture log;
+    RegLogCapture log;
 
     EXPECT_EQ(0u, deleteValue(HKLM, k.wpath().c_str(), L"Gr\u00fc\u00dfe"));
     EXPECT_EQ(ERROR_FILE_NOT_FOUND, ReadRawValue(HKLM, k.path(), L"Gr\u00fc\u00dfe").rc);
@@ -138,7 +138,7 @@ TEST_P(RegistryDeleteTree, PathNamingTheRootIsRefused)
     /* The test key stands in for the root, so a fault could cost only it. */
     HKEY root;
     ASSERT_EQ(0, RegOpenKeyExA(HKLM, k.path().c_str(), 0, KEY_ALL_ACCESS, &root));
-    LogCapture log;
+    RegLogCapture log;
     TreeDeleter del = GetParam();
     EXPECT_EQ(0, del(root, NULL));
     EXPECT_EQ(0, del(root, ""));

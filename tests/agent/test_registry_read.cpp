@@ -21,7 +21,7 @@ TEST(RegistryRead, DwordValuesOfAnyTypeUpToFourBytes)
     ASSERT_EQ(ERROR_SUCCESS, RegSetDword(HKLM, k.path(), "Level", 4));
     const BYTE raw[4] = {0x78, 0x56, 0x34, 0x12};
     ASSERT_EQ(ERROR_SUCCESS, RegSetRaw(HKLM, k.path(), "Raw", REG_BINARY, raw, 4));
-    LogCapture log;
+    RegLogCapture log;
 
     DWORD v = 0;
     EXPECT_EQ(0u, ReadDwordRegistryData(HKLM, k.path().c_str(), "Level", &v));
@@ -36,7 +36,7 @@ TEST(RegistryRead, DwordMissingValueOrKeyIsDebugOnly)
 {
     RegTestKey k("rd");
     ASSERT_EQ(ERROR_SUCCESS, RegSetDword(HKLM, k.path(), "Present", 1));
-    LogCapture log;
+    RegLogCapture log;
 
     DWORD v = 77;
     EXPECT_EQ(2u, ReadDwordRegistryData(HKLM, k.path().c_str(), "Absent", &v));
@@ -54,7 +54,7 @@ TEST(RegistryRead, DwordFailuresOtherThanMissingAreErrors)
     RegTestKey k("rd");
     const ULONGLONG big = 5;
     ASSERT_EQ(ERROR_SUCCESS, RegSetRaw(HKLM, k.path(), "Big", REG_QWORD, &big, 8));
-    LogCapture log;
+    RegLogCapture log;
 
     DWORD v = 77;
     EXPECT_EQ((DWORD)ERROR_MORE_DATA, ReadDwordRegistryData(HKLM, k.path().c_str(), "Big", &v));
@@ -77,7 +77,7 @@ TEST(RegistryRead, NarrowStringReadsAndTerminatesAnyValue)
     /* Stored without its terminator: the spare bytes terminate it. */
     ASSERT_EQ(ERROR_SUCCESS, RegSetRaw(HKLM, k.path(), "Bare", REG_SZ, "abc", 3));
     ASSERT_EQ(ERROR_SUCCESS, RegSetSz(HKLM, k.path(), NULL, "default text"));
-    LogCapture log;
+    RegLogCapture log;
 
     char *s = (char *)"garbage";
     ASSERT_EQ(0u, ReadRegSZ(HKLM, k.path().c_str(), "Dir", &s));
@@ -97,7 +97,7 @@ TEST(RegistryRead, NarrowStringMissingValueIsSilentMissingKeyIsError)
 {
     RegTestKey k("rs");
     ASSERT_EQ(ERROR_SUCCESS, RegSetSz(HKLM, k.path(), "Dir", "x"));
-    LogCapture log;
+    RegLogCapture log;
     size_t before = log.text().size();
 
     char *s = (char *)"garbage";
@@ -131,7 +131,7 @@ TEST(RegistryRead, WideStringWithUtf8NameAndOddStoredSize)
     /* Three bytes: one whole character and half of the next. */
     ASSERT_EQ(ERROR_SUCCESS, RegSetValueExW(key, L"Odd", 0, REG_SZ, (const BYTE *)L"ab", 3));
     RegCloseKey(key);
-    LogCapture log;
+    RegLogCapture log;
 
     wchar_t *w = (wchar_t *)L"garbage";
     ASSERT_EQ(0u, ReadRegSZEx(HKLM, k.wpath().c_str(), "Dom\xc3\xa4ne", &w));
@@ -163,7 +163,7 @@ TEST(RegistryRead, ReadsUseThe32BitViewOnly)
     ASSERT_EQ(ERROR_SUCCESS, RegSetDword(HKLM, k.path(), "D64", 9, KEY_WOW64_64KEY));
     /* HKLM\Software is redirected for this 32-bit program. */
     ASSERT_FALSE(RegKeyExists(HKLM, k.path(), KEY_WOW64_32KEY));
-    LogCapture log;
+    RegLogCapture log;
     gv_isWow64Process = TRUE;   /* the reads ignore the flag */
 
     char *s = NULL;

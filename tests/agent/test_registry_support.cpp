@@ -31,7 +31,7 @@ RegTestKey::~RegTestKey()
     }
 }
 
-LogCapture::LogCapture() : dir_("reglog")
+RegLogCapture::RegLogCapture() : dir_("reglog")
 {
     InitMutex();
     CloseLogFile();
@@ -41,13 +41,13 @@ LogCapture::LogCapture() : dir_("reglog")
     OpenLogFile();
 }
 
-LogCapture::~LogCapture()
+RegLogCapture::~RegLogCapture()
 {
     CloseLogFile();
     FreeLogSettings();
 }
 
-std::string LogCapture::text() const
+std::string RegLogCapture::text() const
 {
     if (gv_logFilePtr)
         fflush(gv_logFilePtr);
@@ -59,12 +59,12 @@ std::string LogCapture::text() const
     return out;
 }
 
-bool LogCapture::has(const char *tag, const std::string &message) const
+bool RegLogCapture::has(const char *tag, const std::string &message) const
 {
     return text().find(std::string(tag) + " " + message) != std::string::npos;
 }
 
-int LogCapture::count(const char *tag) const
+int RegLogCapture::count(const char *tag) const
 {
     std::string all = text();
     std::string needle = std::string("] ") + tag + " ";

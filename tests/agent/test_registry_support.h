@@ -30,12 +30,12 @@ private:
 
 /* Opens the log writer on a fresh file at level 4 (TRACE) and closes it in
  * the destructor. */
-class LogCapture {
+class RegLogCapture {
 public:
-    LogCapture();
-    ~LogCapture();
-    LogCapture(const LogCapture &) = delete;
-    LogCapture &operator=(const LogCapture &) = delete;
+    RegLogCapture();
+    ~RegLogCapture();
+    RegLogCapture(const RegLogCapture &) = delete;
+    RegLogCapture &operator=(const RegLogCapture &) = delete;
     /* Everything written so far. */
     std::string text() const;
     /* True when some line reads "[TAG] message" (message with its "\n"). */
