@@ -188,8 +188,34 @@ DWORD RebuildProductElements(const char *path, const ClickToRunState *state)
     return 0;
 }
 
-/* Adds <Property Name="FORCEAPPSHUTDOWN" Value="value"/> at the end of
- * /Configuration when the document has no such property. TRUE when the
+/* Puts prop among the children of config: after the last Property, else
+ * after the last element, on a line of its own indented as that element. */
+static xmlNodePtr insertProperty(xmlDocPtr doc, xmlNodePtr config, xmlNodePtr prop)
+{
+    xmlNodePtr anchor = NULL;
+    for (xmlNodePtr c = config->children; c; c = c->next) {
+        if (c->type != XML_ELEMENT_NODE)
+            continue;
+        if (!anchor || xmlStrcmp(anchor->name, X("Property")) != 0 ||
+            xmlStrcmp(c->name, X("Property")) == 0)
+            anchor = c;
+    }
+    if (!anchor)
+        return xmlAddChild(config, prop);
+    if (!xmlAddNextSibling(anchor, prop))
+        return NULL;
+    /* The indentation goes in before prop: added after anchor it would
+     * merge with the text that follows anchor. */
+    if (anchor->prev && xmlIsBlankNode(anchor->prev)) {
+        xmlNodePtr indent = xmlNewDocText(doc, anchor->prev->content);
+        if (indent && !xmlAddPrevSibling(prop, indent))
+            xmlFreeNode(indent);
+    }
+    return prop;
+}
+
+/* Adds <Property Name="FORCEAPPSHUTDOWN" Value="value"/> to /Configuration
+ * when the document has no such property. TRUE when the
  * document was dealt with here (added, or no /Configuration to add it to);
  * FALSE when the property exists or the file does not parse, for the
  * attribute edits to do their part and their messages. */
@@ -208,7 +234,7 @@ static BOOL addForceAppShutdownWhenAbsent(const char *path, const char *value)
         } else {
             xmlNodePtr prop = xmlNewDocNode(doc, NULL, X("Property"), NULL);
             if (prop && xmlNewProp(prop, X("Name"), X("FORCEAPPSHUTDOWN")) &&
-                xmlNewProp(prop, X("Value"), X(value)) && xmlAddChild(config, prop)) {
+                xmlNewProp(prop, X("Value"), X(value)) && insertProperty(doc, config, prop)) {
                 LogDebug("SetForceAppShutdown : Property FORCEAPPSHUTDOWN added.\n");
                 saveDocument(doc, path, "SetForceAppShutdown");
             } else {
