@@ -1,0 +1,354 @@
+/* The configuration document editor on real documents: the saved XML is
+ * compared with the expected text, and the log with the lines each edit
+ * writes. */
+#include "driver/configdoc.h"
+#include "scratchlog.h"
+#include "support/testutil.h"
+
+#include <gtest/gtest.h>
+#include <libxml/parser.h>
+#include <libxml/tree.h>
+#include <libxml/xpath.h>
+
+namespace {
+
+typedef std::vector<std::string> Texts;
+
+std::string dataFile(const std::string &name)
+{
+    return std::string(VQ_DRIVER_TEST_DATA) + "/" + name;
+}
+
+/* A document in a scratch folder, written from text or copied from the
+ * sample documents. */
+class Document {
+public:
+    explicit Document(const std::string &text) : path_(dir_.file("config.xml"))
+    {
+        EXPECT_TRUE(vqt::WriteWholeFile(path_, text));
+    }
+    static std::string sample(const std::string &name)
+    {
+        std::string text;
+        EXPECT_TRUE(vqt::ReadWholeFile(dataFile(name), &text)) << dataFile(name);
+        return text;
+    }
+    const char *path() const { return path_.c_str(); }
+    std::string text() const { return vqt::ReadWholeFile(path_); }
+private:
+    vqt::ScratchDir dir_{"doc"};
+    std::string path_;
+};
+
+/* The editor's own ERROR lines: the file check's lines are left out. */
+Texts editorErrors(ScratchLog &log)
+{
+    Texts out;
+    for (const std::string &m : log.messages("ERROR"))
+        if (m.rfind("CheckFileExists", 0) != 0)
+            out.push_back(m);
+    return out;
+}
+
+ClickToRunState state(const char *products, const char *culture, const char *excluded,
+                      InstalledLanguageMap languages = {})
+{
+    ClickToRunState s;
+    s.productReleaseIds = products;
+    s.clientCulture = culture;
+    s.excludedApps = excluded;
+    s.installedLanguages = languages;
+    return s;
+}
+
+/* Each child element of every Add in the saved file as "Name:ID child=ID ...",
+ * and "--" after each Add. */
+Texts savedProducts(const char *path)
+{
+    Texts out;
+    xmlDocPtr doc = xmlParseFile(path);
+    if (!doc)
+        return {"(unparsable)"};
+    for (xmlNodePtr add = xmlDocGetRootElement(doc)->children; add; add = add->next) {
+        if (add->type != XML_ELEMENT_NODE || xmlStrcmp(add->name, BAD_CAST "Add"))
+            continue;
+        for (xmlNodePtr p = add->children; p; p = p->next) {
+            if (p->type != XML_ELEMENT_NODE)
+                continue;
+            xmlChar *id = xmlGetProp(p, BAD_CAST "ID");
+            std::string item = std::string((const char *)p->name) + ":" +
+                               (id ? (const char *)id : "");
+            xmlFree(id);
+            for (xmlNodePtr c = p->children; c; c = c->next) {
+                if (c->type != XML_ELEMENT_NODE)
+                    continue;
+                xmlChar *cid = xmlGetProp(c, BAD_CAST "ID");
+                item += std::string(" ") + (const char *)c->name + "=" +
+                        (cid ? (const char *)cid : "");
+                xmlFree(cid);
+            }
+            out.push_back(item);
+        }
+        out.push_back("--");
+    }
+    xmlFreeDoc(doc);
+    return out;
+}
+
+/* The value of attribute on the first node xpath selects, "(none)" when the
+ * node or the attribute is missing. */
+std::string savedAttribute(const char *path, const char *xpath, const char *attribute)
+{
+    std::string out = "(none)";
+    xmlDocPtr doc = xmlParseFile(path);
+    if (!doc)
+        return "(unparsable)";
+    xmlXPathContextPtr ctx = xmlXPathNewContext(doc);
+    xmlXPathObjectPtr r = xmlXPathEvalExpression(BAD_CAST xpath, ctx);
+    if (r && r->nodesetval && r->nodesetval->nodeNr > 0) {
+        xmlChar *v = xmlGetProp(r->nodesetval->nodeTab[0], BAD_CAST attribute);
+        if (v)
+            out = (const char *)v;
+        xmlFree(v);
+    }
+    xmlXPathFreeObject(r);
+    xmlXPathFreeContext(ctx);
+    xmlFreeDoc(doc);
+    return out;
+}
+
+const char kSmall[] =
+    "<Configuration>\n"
+    "  <Add OfficeClientEdition=\"32\">\n"
+    "    <Product ID=\"Old\"><Language ID=\"en-us\"/></Product>\n"
+    "  </Add>\n"
+    "  <Updates Enabled=\"TRUE\"/>\n"
+    "  <Property Name=\"FORCEAPPSHUTDOWN\" Value=\"TRUE\"/>\n"
+    "</Configuration>\n";
+
+} // namespace
+
+
+TEST(ConfigDocument, TypicalRunRewritesTheSampleAsExpected)
+{
+    Document doc(Document::sample("typical.xml"));
+    ScratchLog log;
+    ApplyEditionAndVersion(doc.path(), "x64", "16.0.17328.20282");
+    ClickToRunState s = state("VisioProRetail,O365ProPlusRetail", "en-us", "lync,groove",
+                              {{"O365ProPlusRetail.16", {"de-de", "en-us"}}});
+    EXPECT_EQ(RebuildProductElements(doc.path(), &s), 0u);
+    SetForceAppShutdown(doc.path(), FALSE);
+    EXPECT_EQ(doc.text(), Document::sample("typical.expected.xml"));
+    EXPECT_EQ(editorErrors(log), Texts());
+    EXPECT_EQ(log.messages("INFO"), Texts({"FORCEAPPSHUTDOWN set as FALSE."}));
+}
+
+TEST(ConfigDocument, TwoAddElementsLicensingPropertyAndNoUpdates)
+{
+    Document doc(Document::sample("two-adds.xml"));
+    ScratchLog log;
+    ApplyEditionAndVersion(doc.path(), "x86", "");
+    ClickToRunState s = state("VisioProRetail,ProjectProRetail", "fr-fr", "",
+                              {{"VisioProRetail.16", {"fr-fr", "it-it"}}});
+    EXPECT_EQ(RebuildProductElements(doc.path(), &s), 0u);
+    SetForceAppShutdown(doc.path(), TRUE);
+    EXPECT_EQ(doc.text(), Document::sample("two-adds.expected.xml"));
+    EXPECT_EQ(editorErrors(log), Texts({"Tag /Configuration/Updates not found "}));
+    EXPECT_EQ(log.messages("INFO"), Texts({"FORCEAPPSHUTDOWN set as TRUE."}));
+}
+
+TEST(ConfigDocument, EditionFollowsThePlatformInAnyCaseAndOnlyForX64AndX86)
+{
+    struct Case { const char *platform, *edition; } cases[] = {
+        {"x64", "64"}, {"X64", "64"}, {"x86", "32"}, {"X86", "32"},
+        {"arm64", "16"}, {"", "16"}, {"x64 ", "16"},
+    };
+    for (const Case &c : cases) {
+        Document doc("<Configuration><Add OfficeClientEdition=\"16\"/>"
+                     "<Updates TargetVersion=\"old\"/></Configuration>");
+        ApplyEditionAndVersion(doc.path(), c.platform, "16.0.1");
+        EXPECT_EQ(savedAttribute(doc.path(), "/Configuration/Add", "OfficeClientEdition"),
+                  c.edition) << '"' << c.platform << '"';
+        EXPECT_EQ(savedAttribute(doc.path(), "/Configuration/Add", "Version"), "16.0.1");
+        EXPECT_EQ(savedAttribute(doc.path(), "/Configuration/Updates", "TargetVersion"),
+                  "16.0.1");
+    }
+    /* Without "-version" both versions become empty attributes. */
+    Document doc(kSmall);
+    ApplyEditionAndVersion(doc.path(), "x64", "");
+    EXPECT_EQ(doc.text(),
+              "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n"
+              "<Configuration>\n"
+              "  <Add OfficeClientEdition=\"64\" Version=\"\">\n"
+              "    <Product ID=\"Old\"><Language ID=\"en-us\"/></Product>\n"
+              "  </Add>\n"
+              "  <Updates Enabled=\"TRUE\" TargetVersion=\"\"/>\n"
+              "  <Property Name=\"FORCEAPPSHUTDOWN\" Value=\"TRUE\"/>\n"
+              "</Configuration>\n");
+}
+
+TEST(ConfigDocument, ProductsAreSortedOrdinallyWithoutDuplicates)
+{
+    Document doc(kSmall);
+    ClickToRunState s = state(",VisioProRetail,O365ProPlusRetail,,visioProRetail,"
+                              "O365ProPlusRetail,VisioProRetail", "ja-jp", "Teams,Access,Teams",
+                              {{"visioProRetail.16", {"en-us"}},
+                               {"VisioProRetail", {"xx-xx"}},      /* no ".16": not its key */
+                               {"O365ProPlusRetail.16", {}}});
+    EXPECT_EQ(RebuildProductElements(doc.path(), &s), 0u);
+    EXPECT_EQ(savedProducts(doc.path()),
+              Texts({"Product:O365ProPlusRetail Language=ja-jp ExcludeApp=Access ExcludeApp=Teams",
+                     "Product:VisioProRetail Language=ja-jp ExcludeApp=Access ExcludeApp=Teams",
+                     "Product:visioProRetail Language=en-us ExcludeApp=Access ExcludeApp=Teams",
+                     "--"}));
+}
+
+TEST(ConfigDocument, EmptyProductListRemovesAllProductsAndStillSaves)
+{
+    Document doc("<Configuration><Add><Product ID=\"A\"/><Other/><Product ID=\"B\"/></Add>"
+                 "</Configuration>");
+    ClickToRunState s = state("", "en-us", "lync");
+    EXPECT_EQ(RebuildProductElements(doc.path(), &s), 0u);
+    EXPECT_EQ(doc.text(), "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n"
+                          "<Configuration>\n  <Add>\n    <Other/>\n  </Add>\n</Configuration>\n");
+
+    /* An Add without products gets the new ones after its other children. */
+    Document bare("<Configuration><Add><Other/></Add></Configuration>");
+    s = state("A", "en-us", "");
+    EXPECT_EQ(RebuildProductElements(bare.path(), &s), 0u);
+    EXPECT_EQ(savedProducts(bare.path()), Texts({"Other:", "Product:A Language=en-us", "--"}));
+}
+
+TEST(ConfigDocument, IdentifiersWithMarkupCharactersKeepTheirProduct)
+{
+    Document doc(kSmall);
+    ScratchLog log;
+    ClickToRunState s = state("A\"B,C<D&E,Plain", "en-\"us\"", "x>y,a&amp;b",
+                              {{"C<D&E.16", {"l'1", "l<2"}}});
+    EXPECT_EQ(RebuildProductElements(doc.path(), &s), 0u);
+    EXPECT_EQ(savedProducts(doc.path()),
+              Texts({"Product:A\"B Language=en-\"us\" ExcludeApp=a&amp;b ExcludeApp=x>y",
+                     "Product:C<D&E Language=l'1 Language=l<2 ExcludeApp=a&amp;b ExcludeApp=x>y",
+                     "Product:Plain Language=en-\"us\" ExcludeApp=a&amp;b ExcludeApp=x>y",
+                     "--"}));
+    EXPECT_EQ(editorErrors(log), Texts());
+
+    /* A product that cannot be written at all is reported; the rest stay. */
+    Document bad(kSmall);
+    s = state("Bad\x01Id,Good", "en-us", "");
+    EXPECT_EQ(RebuildProductElements(bad.path(), &s), 0u);
+    EXPECT_EQ(savedProducts(bad.path()), Texts({"Product:Good Language=en-us", "--"}));
+    Texts errors = editorErrors(log);
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_EQ(errors[0].rfind("RebuildProductElements : unable to add Product Bad\x01Id. Error Code : ", 0),
+              0u) << errors[0];
+}
+
+TEST(ConfigDocument, NoAddElementIsReportedAndEndsTheRebuild)
+{
+    const char text[] = "<Configuration><Updates/><Property Name=\"X\" Value=\"1\"/></Configuration>";
+    Document doc(text);
+    ScratchLog log;
+    ApplyEditionAndVersion(doc.path(), "x64", "1.2");
+    ClickToRunState s = state("A", "en-us", "");
+    EXPECT_EQ(RebuildProductElements(doc.path(), &s), 13u);
+    EXPECT_EQ(editorErrors(log), Texts({"Tag /Configuration/Add not found ",
+                                        "Tag /Configuration/Add not found ",
+                                        "Tag /Configuration/Add not found "}));
+    /* Only the Updates edit was saved. */
+    EXPECT_EQ(doc.text(), "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<Configuration>\n"
+                          "  <Updates TargetVersion=\"1.2\"/>\n  <Property Name=\"X\" Value=\"1\"/>\n"
+                          "</Configuration>\n");
+}
+
+TEST(ConfigDocument, MissingOrUnparsableDocumentIsLeftAlone)
+{
+    vqt::ScratchDir dir("doc");
+    std::string missing = dir.file("absent.xml");
+    {
+        ScratchLog log;
+        ApplyEditionAndVersion(missing.c_str(), "x64", "1");
+        ClickToRunState s = state("A", "en-us", "");
+        EXPECT_EQ(RebuildProductElements(missing.c_str(), &s), 13u);
+        SetForceAppShutdown(missing.c_str(), TRUE);
+        std::string line = "modifyAttribute : file not found : " + missing + " ";
+        EXPECT_EQ(editorErrors(log), Texts({line, line, line,
+                                            "Unable to open configuration XML file.",
+                                            line, line}));
+        EXPECT_EQ(log.messages("INFO"), Texts({"FORCEAPPSHUTDOWN set as TRUE."}));
+        EXPECT_FALSE(vqt::FileExistsA(missing));
+    }
+    {
+        const char text[] = "<Configuration><Add></Configuration>";
+        Document doc(text);
+        ScratchLog log;
+        ApplyEditionAndVersion(doc.path(), "x64", "1");
+        ClickToRunState s = state("A", "en-us", "");
+        EXPECT_EQ(RebuildProductElements(doc.path(), &s), 13u);
+        SetForceAppShutdown(doc.path(), FALSE);
+        EXPECT_EQ(editorErrors(log), Texts({"Unable to open configuration XML file."}));
+        EXPECT_EQ(doc.text(), text);
+    }
+}
+
+TEST(ConfigDocument, ForceAppShutdownTouchesOnlyItsOwnProperty)
+{
+    struct Case { const char *before; BOOL on; const char *after; } cases[] = {
+        /* The usual document: the property is set in place. */
+        {"<Configuration><Property Name=\"FORCEAPPSHUTDOWN\" Value=\"TRUE\"/></Configuration>",
+         FALSE,
+         "<Configuration>\n  <Property Name=\"FORCEAPPSHUTDOWN\" Value=\"FALSE\"/>\n"
+         "</Configuration>"},
+        /* A licensing property first: it stays, the one after it changes. */
+        {"<Configuration><Property Name=\"SharedComputerLicensing\" Value=\"1\"/>"
+         "<Property Name=\"forceAppShutdown\" Value=\"FALSE\"/></Configuration>",
+         TRUE,
+         "<Configuration>\n  <Property Name=\"SharedComputerLicensing\" Value=\"1\"/>\n"
+         "  <Property Name=\"FORCEAPPSHUTDOWN\" Value=\"TRUE\"/>\n</Configuration>"},
+        /* Only another property: FORCEAPPSHUTDOWN is added after it. */
+        {"<Configuration><Property Name=\"SharedComputerLicensing\" Value=\"1\"/><Display/>"
+         "</Configuration>",
+         FALSE,
+         "<Configuration>\n  <Property Name=\"SharedComputerLicensing\" Value=\"1\"/>\n"
+         "  <Property Name=\"FORCEAPPSHUTDOWN\" Value=\"FALSE\"/>\n  <Display/>\n"
+         "</Configuration>"},
+        /* No property at all: added after the last element. */
+        {"<Configuration>\n  <Add/>\n  <Display/>\n</Configuration>", TRUE,
+         "<Configuration>\n  <Add/>\n  <Display/>\n"
+         "  <Property Name=\"FORCEAPPSHUTDOWN\" Value=\"TRUE\"/>\n</Configuration>"},
+        {"<Configuration/>", TRUE,
+         "<Configuration>\n  <Property Name=\"FORCEAPPSHUTDOWN\" Value=\"TRUE\"/>\n"
+         "</Configuration>"},
+    };
+    for (const Case &c : cases) {
+        Document doc(c.before);
+        ScratchLog log;
+        SetForceAppShutdown(doc.path(), c.on);
+        EXPECT_EQ(doc.text(),
+                  std::string("<?xml version=\"1.0\" encoding=\"utf-8\"?>\n") + c.after + "\n")
+            << c.before;
+        EXPECT_EQ(editorErrors(log), Texts()) << c.before;
+        EXPECT_EQ(log.messages("INFO"), Texts({c.on ? "FORCEAPPSHUTDOWN set as TRUE."
+                                                    : "FORCEAPPSHUTDOWN set as FALSE."}));
+    }
+
+    /* A document whose root is not Configuration gets nothing. */
+    const char other[] = "<Config><Property Name=\"A\"/></Config>";
+    Document doc(other);
+    ScratchLog log;
+    SetForceAppShutdown(doc.path(), TRUE);
+    EXPECT_EQ(doc.text(), other);
+    EXPECT_EQ(editorErrors(log), Texts({"Tag /Configuration not found "}));
+}
+
+TEST(ConfigDocument, ModifyAttributeEditsTheFirstMatchOnly)
+{
+    Document doc("<Configuration><Add Version=\"1\"/><Add Version=\"2\"/></Configuration>");
+    ScratchLog log;
+    modifyAttribute(doc.path(), "/Configuration/Add", "Version", "3 & <4>");
+    modifyAttribute(doc.path(), "/Configuration/Remove", "All", "TRUE");
+    EXPECT_EQ(doc.text(), "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n"
+                          "<Configuration>\n  <Add Version=\"3 &amp; &lt;4&gt;\"/>\n"
+                          "  <Add Version=\"2\"/>\n</Configuration>\n");
+    EXPECT_EQ(editorErrors(log), Texts({"Tag /Configuration/Remove not found "}));
+}
