@@ -40,10 +40,15 @@ struct Counter64 {
 
 /* --- object identifiers --- */
 
-/* Dotted text into *oid (which gets a new array). An object identifier is 1
+/* Conversions and copies that fill an Oid give it a new array without freeing
+ * what it held (it may be uninitialised); SetNOid and ReallocateAndSetOID
+ * replace the array and free the old one. On failure *oid is unchanged. */
+
+/* Dotted text into *oid. An object identifier is 1
  * to OID_MAX_LENGTH decimal sub-identifiers of at most 4294967295 joined by
  * single dots, with one optional leading dot; an IP address exactly four
- * numbers of 0..255 and no leading dot. A bad text logs ERROR
+ * numbers of 0..255 (no leading zeros, which would read as octal elsewhere)
+ * and no leading dot. A bad text logs ERROR
  * "Incorrect format of OID\n" or "Incorrect format of IpAddress\n". */
 BOOL ConvertToOidOrIpFromString(const char *text, Oid *oid, BOOL isIpAddress);
 
@@ -113,8 +118,8 @@ char *ConvertToStringFromCounter64(const Counter64 *counter);
 /* Value of one hexadecimal digit, -1 for any other character. */
 int GetHexValue(char digit);
 
-/* A hexadecimal text (optional "0x"/"0X", 1 to 15 digits) as a number; -1 for
- * anything else. */
+/* A hexadecimal text (optional "0x"/"0X", then at least one digit) as a
+ * number; -1 for anything else or a value above 0x7FFFFFFFFFFFFFFF. */
 LONGLONG ConvertToDecimalFromHexa(const char *hex);
 
 /* Bytes as upper-case hexadecimal pairs ("0A1F"). */

@@ -53,8 +53,8 @@ BOOL DeleteLCDVector(Vector *vector, const void *element);
 /* The node at `index`, or NULL. */
 VectorNode *ElementAt(const Vector *vector, DWORD index);
 
-/* The node `n` steps after `start` (start itself for 0), or NULL when the
- * list ends first. */
+/* The node `n` steps after `start` (start itself for 0; a NULL start means
+ * the first node), or NULL when the list ends first. */
 VectorNode *GetNthElement(const Vector *vector, DWORD n, VectorNode *start);
 
 /* Adds every element of `source` to `target` (in order, or sorted through
