@@ -26,6 +26,7 @@ std::vector<std::string> LoggedMessages(const std::string &path, const char *tag
 {
     std::vector<std::string> out;
     std::string all = vqt::ReadWholeFile(path);
+    all.erase(std::remove(all.begin(), all.end(), '\r'), all.end());   /* text mode */
     size_t pos = 0;
     std::string marker = std::string(tag) + " ";
     while ((pos = all.find(marker, pos)) != std::string::npos) {
