@@ -2,11 +2,12 @@
  * (DsGetDcNameA) and the DNS host name (GetComputerNameExW). On a computer
  * outside any domain the controller query fails; callers treat it as
  * optional. */
+#include <winsock2.h>   /* before windows.h */
+
 #include "agent/domaininfo.h"
 #include "agent/log.h"
 #include "agent/textconv.h"
 
-#include <winsock2.h>
 #include <dsgetdc.h>
 #include <stdlib.h>
 #include <string.h>
@@ -100,7 +101,7 @@ int GetLocalComputerName(char **name)
     DWORD size = sizeof(host) / sizeof(host[0]);
     int ok = 0;
     if (GetComputerNameExW(ComputerNamePhysicalDnsHostname, host, &size)) {
-        LogDebug("GetLocalComputerName: Computer Name: %ws \n", host);
+        LogDebug("GetLocalComputerName: Computer Name: %ls \n", host);
         if (ChangeWideToUtf8Str(host, name)) {
             LogInfo("GetLocalComputerName : Computer Name : %s\n", *name);
             ok = 1;
