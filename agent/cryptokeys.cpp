@@ -4,18 +4,18 @@
 
 #include <wincrypt.h>
 
-/* The user key `keySpec` exists afterwards: found, or generated when the
+/* The user key `keyKind` exists afterwards: found, or generated when the
  * container had none. FALSE for any other failure. */
-static BOOL ensureUserKey(HCRYPTPROV provider, DWORD keySpec)
+static BOOL ensureUserKey(HCRYPTPROV provider, DWORD keyKind)
 {
     HCRYPTKEY key = 0;
-    if (CryptGetUserKey(provider, keySpec, &key)) {
+    if (CryptGetUserKey(provider, keyKind, &key)) {
         CryptDestroyKey(key);
         return TRUE;
     }
     if (GetLastError() != (DWORD)NTE_NO_KEY)
         return FALSE;
-    if (!CryptGenKey(provider, keySpec, 0, &key))
+    if (!CryptGenKey(provider, keyKind, 0, &key))
         return FALSE;
     CryptDestroyKey(key);
     return TRUE;

@@ -103,6 +103,10 @@ DWORD CreateFolder(const wchar_t *filePath, BOOL unused)
     DWORD result;
     if (!ChangeUtf8ToWideStr(path, &folder)) {
         result = ERROR_INVALID_DATA;
+    } else if (wcslen(folder) >= MAX_PATH) {
+        /* SHCreateDirectoryExW takes no longer paths; Windows refuses them
+         * with this code, while Wine cuts them and makes a wrong folder. */
+        result = ERROR_FILENAME_EXCED_RANGE;
     } else {
         result = (DWORD)SHCreateDirectoryExW(NULL, folder, NULL);
         if (result == ERROR_ALREADY_EXISTS)

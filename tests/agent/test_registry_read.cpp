@@ -1,0 +1,176 @@
+/* Registry reads against Wine's registry: DWORD and string reads, missing
+ * keys and values with their codes and log levels, and the 32-bit view the
+ * reads always use. */
+#include "test_registry_support.h"
+
+#include "agent/registry.h"
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <string.h>
+
+using namespace vqt;
+
+namespace {
+
+const HKEY HKLM = HKEY_LOCAL_MACHINE;
+
+TEST(RegistryRead, DwordValuesOfAnyTypeUpToFourBytes)
+{
+    RegTestKey k("rd");
+    ASSERT_EQ(ERROR_SUCCESS, RegSetDword(HKLM, k.path(), "Level", 4));
+    const BYTE raw[4] = {0x78, 0x56, 0x34, 0x12};
+    ASSERT_EQ(ERROR_SUCCESS, RegSetRaw(HKLM, k.path(), "Raw", REG_BINARY, raw, 4));
+    RegLogCapture log;
+
+    DWORD v = 0;
+    EXPECT_EQ(0u, ReadDwordRegistryData(HKLM, k.path().c_str(), "Level", &v));
+    EXPECT_EQ(4u, v);
+    /* The stored type is not examined. */
+    EXPECT_EQ(0u, ReadDwordRegistryData(HKLM, k.path().c_str(), "Raw", &v));
+    EXPECT_EQ(0x12345678u, v);
+    EXPECT_EQ(0, log.count("[ERROR]"));
+}
+
+TEST(RegistryRead, DwordMissingValueOrKeyIsDebugOnly)
+{
+    RegTestKey k("rd");
+    ASSERT_EQ(ERROR_SUCCESS, RegSetDword(HKLM, k.path(), "Present", 1));
+    RegLogCapture log;
+
+    DWORD v = 77;
+    EXPECT_EQ(2u, ReadDwordRegistryData(HKLM, k.path().c_str(), "Absent", &v));
+    EXPECT_TRUE(log.has("[DEBUG]", "ReadDwordRegistryData:  value  Absent Not found: 2 \n"));
+    EXPECT_EQ(2u, ReadDwordRegistryData(HKLM, k.sub("NoKey").c_str(), "Other", &v));
+    EXPECT_TRUE(log.has("[DEBUG]", "ReadDwordRegistryData:  value  Other Not found: 2 \n"));
+    EXPECT_EQ(77u, v);
+    EXPECT_EQ(0, log.count("[ERROR]"));
+    /* A read never creates the key it looked for. */
+    EXPECT_FALSE(RegKeyExists(HKLM, k.sub("NoKey")));
+}
+
+TEST(RegistryRead, DwordFailuresOtherThanMissingAreErrors)
+{
+    RegTestKey k("rd");
+    const ULONGLONG big = 5;
+    ASSERT_EQ(ERROR_SUCCESS, RegSetRaw(HKLM, k.path(), "Big", REG_QWORD, &big, 8));
+    RegLogCapture log;
+
+    DWORD v = 77;
+    EXPECT_EQ((DWORD)ERROR_MORE_DATA, ReadDwordRegistryData(HKLM, k.path().c_str(), "Big", &v));
+    EXPECT_TRUE(log.has("[ERROR]", "ReadDwordRegistryData: Error while reading DWORD value of Big : 234 \n"));
+    EXPECT_EQ(77u, v);
+
+    /* An invalid root fails the open with ERROR_INVALID_HANDLE. */
+    EXPECT_EQ((DWORD)ERROR_INVALID_HANDLE,
+              ReadDwordRegistryData((HKEY)(ULONG_PTR)0x1234, "Software", "X", &v));
+    EXPECT_TRUE(log.has("[ERROR]", "ReadDwordRegistryData: Error while opening registry key Software,and the errorcode is : 6 \n"));
+
+    EXPECT_EQ((DWORD)ERROR_INVALID_DATA, ReadDwordRegistryData(HKLM, k.path().c_str(), "Big", NULL));
+    EXPECT_EQ((DWORD)ERROR_INVALID_DATA, ReadDwordRegistryData(HKLM, NULL, "Big", &v));
+}
+
+TEST(RegistryRead, NarrowStringReadsAndTerminatesAnyValue)
+{
+    RegTestKey k("rs");
+    ASSERT_EQ(ERROR_SUCCESS, RegSetSz(HKLM, k.path(), "Dir", "C:\\Agent\\"));
+    /* Stored without its terminator: the spare bytes terminate it. */
+    ASSERT_EQ(ERROR_SUCCESS, RegSetRaw(HKLM, k.path(), "Bare", REG_SZ, "abc", 3));
+    ASSERT_EQ(ERROR_SUCCESS, RegSetSz(HKLM, k.path(), NULL, "default text"));
+    RegLogCapture log;
+
+    char *s = (char *)"garbage";
+    ASSERT_EQ(0u, ReadRegSZ(HKLM, k.path().c_str(), "Dir", &s));
+    ASSERT_NE(nullptr, s);
+    EXPECT_STREQ("C:\\Agent\\", s);
+    free(s);
+    ASSERT_EQ(0u, ReadRegSZ(HKLM, k.path().c_str(), "Bare", &s));
+    EXPECT_STREQ("abc", s);
+    free(s);
+    ASSERT_EQ(0u, ReadRegSZ(HKLM, k.path().c_str(), NULL, &s));
+    EXPECT_STREQ("default text", s);
+    free(s);
+    EXPECT_EQ(0, log.count("[ERROR]"));
+}
+
+TEST(RegistryRead, NarrowStringMissingValueIsSilentMissingKeyIsError)
+{
+    RegTestKey k("rs");
+    ASSERT_EQ(ERROR_SUCCESS, RegSetSz(HKLM, k.path(), "Dir", "x"));
+    RegLogCapture log;
+    size_t before = log.text().size();
+
+    char *s = (char *)"garbage";
+    EXPECT_EQ(2u, ReadRegSZ(HKLM, k.path().c_str(), "Absent", &s));
+    EXPECT_EQ(nullptr, s);
+    EXPECT_EQ(before, log.text().size()) << log.text();
+
+    s = (char *)"garbage";
+    std::string missing = k.sub("Gone");
+    EXPECT_EQ(2u, ReadRegSZ(HKLM, missing.c_str(), "Dir", &s));
+    EXPECT_EQ(nullptr, s);
+    EXPECT_TRUE(log.has("[ERROR]", "ReadRegSZ: Error while opening registry key " + missing +
+                                       " ,and the error is  2 \n"));
+    EXPECT_FALSE(RegKeyExists(HKLM, missing));
+
+    EXPECT_EQ((DWORD)ERROR_INVALID_DATA, ReadRegSZ(HKLM, k.path().c_str(), "Dir", NULL));
+    s = (char *)"garbage";
+    EXPECT_EQ((DWORD)ERROR_INVALID_DATA, ReadRegSZ(HKLM, NULL, "Dir", &s));
+    EXPECT_EQ(nullptr, s);
+}
+
+TEST(RegistryRead, WideStringWithUtf8NameAndOddStoredSize)
+{
+    RegTestKey k("rw");
+    HKEY key;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKLM, k.wpath().c_str(), 0, NULL, 0, KEY_ALL_ACCESS,
+                                             NULL, &key, NULL));
+    const wchar_t domain[] = L"corp.\u00e9xample";
+    ASSERT_EQ(ERROR_SUCCESS, RegSetValueExW(key, L"Dom\u00e4ne", 0, REG_SZ, (const BYTE *)domain,
+                                            sizeof(domain)));
+    /* Three bytes: one whole character and half of the next. */
+    ASSERT_EQ(ERROR_SUCCESS, RegSetValueExW(key, L"Odd", 0, REG_SZ, (const BYTE *)L"ab", 3));
+    RegCloseKey(key);
+    RegLogCapture log;
+
+    wchar_t *w = (wchar_t *)L"garbage";
+    ASSERT_EQ(0u, ReadRegSZEx(HKLM, k.wpath().c_str(), "Dom\xc3\xa4ne", &w));
+    ASSERT_NE(nullptr, w);
+    EXPECT_EQ(std::wstring(domain), std::wstring(w));
+    free(w);
+    ASSERT_EQ(0u, ReadRegSZEx(HKLM, k.wpath().c_str(), "Odd", &w));
+    /* 'a', then the low byte of 'b' completed by a spare zero byte, then a
+     * terminator from the spare bytes. */
+    EXPECT_EQ(std::wstring(L"ab"), std::wstring(w));
+    free(w);
+
+    w = (wchar_t *)L"garbage";
+    EXPECT_EQ(2u, ReadRegSZEx(HKLM, k.wpath().c_str(), "Absent", &w));
+    EXPECT_EQ(nullptr, w);
+    EXPECT_EQ(0, log.count("[ERROR]"));
+
+    std::wstring missing = k.wpath() + L"\\Gone";
+    EXPECT_EQ(2u, ReadRegSZEx(HKLM, missing.c_str(), "LocalDomainName", &w));
+    EXPECT_EQ(nullptr, w);
+    EXPECT_TRUE(log.has("[ERROR]", "ReadRegSZEx: Error while opening registry key : " + k.path() +
+                                       "\\Gone \n"));
+}
+
+TEST(RegistryRead, ReadsUseThe32BitViewOnly)
+{
+    RegTestKey k("rv");
+    ASSERT_EQ(ERROR_SUCCESS, RegSetSz(HKLM, k.path(), "Only64", "x", KEY_WOW64_64KEY));
+    ASSERT_EQ(ERROR_SUCCESS, RegSetDword(HKLM, k.path(), "D64", 9, KEY_WOW64_64KEY));
+    /* HKLM\Software is redirected for this 32-bit program. */
+    ASSERT_FALSE(RegKeyExists(HKLM, k.path(), KEY_WOW64_32KEY));
+    RegLogCapture log;
+    gv_isWow64Process = TRUE;   /* the reads ignore the flag */
+
+    char *s = NULL;
+    EXPECT_EQ(2u, ReadRegSZ(HKLM, k.path().c_str(), "Only64", &s));
+    EXPECT_EQ(nullptr, s);
+    DWORD v = 0;
+    EXPECT_EQ(2u, ReadDwordRegistryData(HKLM, k.path().c_str(), "D64", &v));
+}
+
+} // namespace

@@ -1,0 +1,112 @@
+/* Helpers of the registry tests (see test_registry_support.h). */
+#include "test_registry_support.h"
+
+#include "agent/locktable.h"
+#include "agent/log.h"
+#include "agent/registry.h"
+
+#include <stdio.h>
+
+namespace vqt {
+
+RegTestKey::RegTestKey(const char *tag)
+{
+    static LONG counter = 0;
+    char name[160];
+    snprintf(name, sizeof(name), "Software\\VQTests\\%s-%lu-%ld", tag, GetCurrentProcessId(),
+             InterlockedIncrement(&counter));
+    path_ = name;
+    RegDeleteTreeA2(HKEY_LOCAL_MACHINE, path_, KEY_WOW64_32KEY);
+    RegDeleteTreeA2(HKEY_LOCAL_MACHINE, path_, KEY_WOW64_64KEY);
+}
+
+RegTestKey::~RegTestKey()
+{
+    gv_isWow64Process = FALSE;
+    const REGSAM views[] = {KEY_WOW64_32KEY, KEY_WOW64_64KEY};
+    for (REGSAM view : views) {
+        RegDeleteTreeA2(HKEY_LOCAL_MACHINE, path_, view);
+        /* The common parent goes only when no other test key is left in it. */
+        RegDeleteKeyExA(HKEY_LOCAL_MACHINE, "Software\\VQTests", view, 0);
+    }
+}
+
+RegLogCapture::RegLogCapture() : dir_("reglog")
+{
+    InitMutex();
+    CloseLogFile();
+    FreeLogSettings();
+    SetLogDefaults();
+    SetLogParams("registry.log", dir_.path().c_str(), VQ_LOG_LEVEL_TRACE);
+    OpenLogFile();
+}
+
+RegLogCapture::~RegLogCapture()
+{
+    CloseLogFile();
+    FreeLogSettings();
+}
+
+std::string RegLogCapture::text() const
+{
+    if (gv_logFilePtr)
+        fflush(gv_logFilePtr);
+    /* The log is a text-mode stream: line ends are "\r\n" on disk. */
+    std::string raw = ReadWholeFile(dir_.file("registry.log")), out;
+    for (size_t i = 0; i < raw.size(); ++i)
+        if (!(raw[i] == '\r' && i + 1 < raw.size() && raw[i + 1] == '\n'))
+            out += raw[i];
+    return out;
+}
+
+bool RegLogCapture::has(const char *tag, const std::string &message) const
+{
+    return text().find(std::string(tag) + " " + message) != std::string::npos;
+}
+
+int RegLogCapture::count(const char *tag) const
+{
+    std::string all = text();
+    std::string needle = std::string("] ") + tag + " ";
+    int n = 0;
+    for (size_t at = all.find(needle); at != std::string::npos; at = all.find(needle, at + 1))
+        ++n;
+    return n;
+}
+
+std::wstring RawValue::asWide() const
+{
+    return std::wstring((const wchar_t *)bytes.data(), bytes.size() / sizeof(wchar_t));
+}
+
+RawValue ReadRawValue(HKEY root, const std::string &path, const wchar_t *name, REGSAM view)
+{
+    RawValue v;
+    HKEY key;
+    std::wstring wpath(path.begin(), path.end());
+    v.rc = RegOpenKeyExW(root, wpath.c_str(), 0, KEY_QUERY_VALUE | view, &key);
+    if (v.rc != ERROR_SUCCESS)
+        return v;
+    DWORD size = 0;
+    v.rc = RegQueryValueExW(key, name, NULL, &v.type, NULL, &size);
+    if (v.rc == ERROR_SUCCESS) {
+        v.bytes.resize(size);
+        v.rc = RegQueryValueExW(key, name, NULL, &v.type, v.bytes.data(), &size);
+        v.bytes.resize(size);
+    }
+    RegCloseKey(key);
+    return v;
+}
+
+std::string SystemText(DWORD code)
+{
+    char *buf = NULL;
+    DWORD n = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                                 FORMAT_MESSAGE_IGNORE_INSERTS,
+                             NULL, code, 0, (LPSTR)&buf, 0, NULL);
+    std::string text(buf ? buf : "", n);
+    LocalFree(buf);
+    return text;
+}
+
+} // namespace vqt
