@@ -3,10 +3,10 @@
  * one-shot timer, so passes follow each other one period after the end of
  * the previous one. */
 #include "agent/logrotate.h"
+#include "agent/agentparams.h"
 #include "agent/errortext.h"
 #include "agent/locktable.h"
 #include "agent/log.h"
-#include "agent/registry.h"
 #include "agent/textconv.h"
 
 #include <stdarg.h>
@@ -290,7 +290,7 @@ DWORD RotateLoggerForEverRunningProcess(const char *directory, const char *fileN
         folder = formatNew("%s\\", directory);
     } else {
         char *installDir = NULL;
-        DWORD rc = ReadRegSZ(HKEY_LOCAL_MACHINE, VQ_AGENT_KEY, "VQAgentInstallDir", &installDir);
+        DWORD rc = GetAgentInstallDir(&installDir);
         if (rc != 0 || !installDir) {
             free(installDir);
             return rc != 0 ? rc : ERROR_INVALID_DATA;

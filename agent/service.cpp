@@ -1,7 +1,11 @@
 /* Notifying the agent's Windows service through the Service Control Manager
  * (see service.h). Nothing but ControlService's success is relied on. */
 #include "agent/service.h"
+#include "agent/agentparams.h"
 #include "agent/log.h"
+#include "agent/textconv.h"
+
+#include <stdlib.h>
 
 int SendServiceMsg(DWORD controlCode, const wchar_t *serviceName)
 {
@@ -30,4 +34,15 @@ int SendServiceMsg(DWORD controlCode, const wchar_t *serviceName)
     CloseServiceHandle(service);
     CloseServiceHandle(manager);
     return ok;
+}
+
+void NotifyAgentService(DWORD controlCode)
+{
+    wchar_t *name = NULL;
+    if (gv_agentParams.AgentServiceName)
+        ChangeUtf8ToWideStr(gv_agentParams.AgentServiceName, &name);
+    /* Without a name SendServiceMsg reports that the service cannot be
+     * opened. */
+    SendServiceMsg(controlCode, name);
+    free(name);
 }
