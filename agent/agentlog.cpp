@@ -2,8 +2,10 @@
  * agent's install directory, opens the log for appending at the registry's
  * level, and at the end closes everything the start made. */
 #include "agent/agentlog.h"
+#include "agent/errortext.h"
 #include "agent/locktable.h"
 #include "agent/log.h"
+#include "agent/logrotate.h"
 #include "agent/registry.h"
 
 #include <stdlib.h>
@@ -53,6 +55,10 @@ DWORD StartAgentLogging(const char *fileName)
         free(installDir);
         return ERROR_NOT_ENOUGH_MEMORY;
     }
+    /* A rotation left running by an earlier start reads these settings:
+     * stop it before they are replaced. */
+    if (IsLogRotationRunning())
+        StopLogRotation();
     free(s_settings->fileName);
     free(s_settings->logDirectory);
     s_settings->fileName = concat(fileName ? fileName : "computer.log", "");
@@ -66,6 +72,9 @@ DWORD StartAgentLogging(const char *fileName)
     if (!s_settings->fileName || !s_settings->logDirectory)
         return ERROR_NOT_ENOUGH_MEMORY;
 
+    /* The file is rotated before the writer opens it. */
+    StartLogRotation(s_settings);
+
     /* A log that cannot be opened leaves the program running without one. */
     InitAgentLogger(s_settings->fileName, s_settings->logDirectory, s_settings->openMode);
     return 0;
@@ -73,6 +82,13 @@ DWORD StartAgentLogging(const char *fileName)
 
 DWORD StopAgentLogging(void)
 {
+    /* The deletion waits for a pass that is running, so the log is closed
+     * and its settings freed only after the last pass has let go of them. */
+    if (IsLogRotationRunning() && !StopLogRotation()) {
+        DWORD err = GetLastError();
+        LogError("ServiceMain : DeleteTimerQueue is failed due to following error !! \n");
+        LogErrorMessage(err);
+    }
     CloseLogFile();
     FreeLogSettings();
     CloseMutex();
