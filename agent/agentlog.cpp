@@ -2,6 +2,7 @@
  * agent's install directory, opens the log for appending at the registry's
  * level, and at the end closes everything the start made. */
 #include "agent/agentlog.h"
+#include "agent/agentparams.h"
 #include "agent/errortext.h"
 #include "agent/locktable.h"
 #include "agent/log.h"
@@ -43,7 +44,7 @@ DWORD InitAgentLogger(const char *fileName, const char *directory, int openMode)
 DWORD StartAgentLogging(const char *fileName)
 {
     char *installDir = NULL;
-    DWORD rc = ReadRegSZ(HKEY_LOCAL_MACHINE, VQ_AGENT_KEY, "VQAgentInstallDir", &installDir);
+    DWORD rc = GetAgentInstallDir(&installDir);
     if (rc != 0)
         return rc;
     if (!installDir)

@@ -1,13 +1,22 @@
-/* One deployment run in its fixed order: logging start, arguments, file
- * checks, the setup run, removal of the working folder and the exit code the
- * agent reads. Every exit after the logging start goes through the finishing
- * steps, so "Exit Code : " is the run's last line. */
+/* One deployment run in its fixed order: agent parameters, logging start,
+ * arguments, file checks, the Office application guard, extraction of the
+ * deployment tool, the Click-to-Run state, the document edits, the setup
+ * run, removal of the working folder and the exit code the agent reads.
+ * Every exit after the logging start goes through the finishing steps, so
+ * "Exit Code : " is the run's last line and the working folder is removed. */
 #include "driver/deployment.h"
+#include "driver/configdoc.h"
+#include "driver/ctrstate.h"
+#include "driver/officeguard.h"
 #include "driver/setuprunner.h"
 #include "agent/agentlog.h"
+#include "agent/agentparams.h"
+#include "agent/faststartup.h"
 #include "agent/fileutil.h"
 #include "agent/log.h"
+#include "agent/process.h"
 
+#include <stdlib.h>
 #include <string.h>
 
 RunContext gv_runContext;
@@ -51,11 +60,58 @@ void ParseArguments(int argc, char **argv)
     }
 }
 
+LONG ExtractDeploymentTool(void)
+{
+    RunContext &rc = gv_runContext;
+    /* No file of an earlier run may remain; the tool creates the folder. */
+    DeleteDirectoryTree(rc.extractFolder.c_str());
+    std::string cmd = "\"" + rc.toolPath + "\" /extract:\"" + rc.extractFolder +
+                      "\" /quiet /norestart";
+    std::vector<char> line(cmd.begin(), cmd.end());
+    line.push_back('\0');
+    char *remarks = NULL;
+    LONG r = ExecuteAndMapSuccess(NULL, line.data(), &remarks, 10, 0);
+    free(remarks);
+    return r;
+}
+
+/* Steps 9 to 16 of the run: from the Office application guard to the
+ * setup run's result. */
+static LONG deploy(void)
+{
+    RunContext &rc = gv_runContext;
+    if (CloseOfficeApplications() != 0) {
+        DisableFastStartup();
+        return VQ_EXIT_APPS_RUNNING;
+    }
+    LONG r = ExtractDeploymentTool();
+    if (r != 0 && r != 3010) {
+        LogError("Failed to execute office deployment tool.\n");
+        return r;
+    }
+    ClickToRunState state;
+    DWORD s = ReadClickToRunState(&state);
+    if (s != 0)
+        return (LONG)s;
+    ApplyEditionAndVersion(rc.configPath.c_str(), state.platform.c_str(),
+                           rc.versionToInstall.c_str());
+    if (RebuildProductElements(rc.configPath.c_str(), &state) == VQ_EXIT_INVALID_DATA)
+        return VQ_EXIT_INVALID_DATA;
+    SetForceAppShutdown(rc.configPath.c_str(), IsAlwaysKillAppsSet());
+    r = ExecuteSetup(rc.extractFolder.c_str(), rc.configPath.c_str());
+    if (r != 0 && r != 3010)
+        LogRunningOfficeApplications();
+    return r == VQ_SETUP_APPS_IN_USE ? VQ_EXIT_APPS_RUNNING : r;
+}
+
 LONG RunDeployment(int argc, char **argv)
 {
     RunContext &rc = gv_runContext;
     rc = RunContext();
 
+    /* No log is open yet: what this logs is dropped, and its result is not
+     * examined (a run without some parameters still deploys). */
+    InitializeAgentParameters();
     if (StartAgentLogging("vqprereqhandler.log") != 0)
         return VQ_EXIT_INVALID_DATA;
 
@@ -63,7 +119,7 @@ LONG RunDeployment(int argc, char **argv)
     LogInfo("Office 365 Installer v%.2f for Cloud users\n", 1.0);
     rc.extractFolder = rc.currentDirectory + "\\Office365";
 
-    LONG exitCode = 0;
+    LONG exitCode;
     if (!FileExists(rc.toolPath.c_str())) {
         LogError("Office Deployment Tool file not found.\n");
         exitCode = VQ_EXIT_FILE_NOT_FOUND;
@@ -71,8 +127,7 @@ LONG RunDeployment(int argc, char **argv)
         LogError("Configuration XML file not found.\n");
         exitCode = VQ_EXIT_FILE_NOT_FOUND;
     } else {
-        LONG r = ExecuteSetup(rc.extractFolder.c_str(), rc.configPath.c_str());
-        exitCode = r == VQ_SETUP_APPS_IN_USE ? VQ_EXIT_APPS_RUNNING : r;
+        exitCode = deploy();
     }
 
     DeleteDirectoryTree(rc.extractFolder.c_str());

@@ -2,7 +2,7 @@
  * compared with the expected text, and the log with the lines each edit
  * writes. */
 #include "driver/configdoc.h"
-#include "scratchlog.h"
+#include "support/scratchlog.h"
 #include "support/testutil.h"
 
 #include <gtest/gtest.h>
@@ -41,7 +41,7 @@ private:
 };
 
 /* The editor's own ERROR lines: the file check's lines are left out. */
-Texts editorErrors(ScratchLog &log)
+Texts editorErrors(const vqt::ScratchLog &log)
 {
     Texts out;
     for (const std::string &m : log.messages("ERROR"))
@@ -132,7 +132,7 @@ const char kSmall[] =
 TEST(ConfigDocument, TypicalRunRewritesTheSampleAsExpected)
 {
     Document doc(Document::sample("typical.xml"));
-    ScratchLog log;
+    vqt::ScratchLog log;
     ApplyEditionAndVersion(doc.path(), "x64", "16.0.17328.20282");
     ClickToRunState s = state("VisioProRetail,O365ProPlusRetail", "en-us", "lync,groove",
                               {{"O365ProPlusRetail.16", {"de-de", "en-us"}}});
@@ -146,7 +146,7 @@ TEST(ConfigDocument, TypicalRunRewritesTheSampleAsExpected)
 TEST(ConfigDocument, TwoAddElementsLicensingPropertyAndNoUpdates)
 {
     Document doc(Document::sample("two-adds.xml"));
-    ScratchLog log;
+    vqt::ScratchLog log;
     ApplyEditionAndVersion(doc.path(), "x86", "");
     ClickToRunState s = state("VisioProRetail,ProjectProRetail", "fr-fr", "",
                               {{"VisioProRetail.16", {"fr-fr", "it-it"}}});
@@ -222,7 +222,7 @@ TEST(ConfigDocument, EmptyProductListRemovesAllProductsAndStillSaves)
 TEST(ConfigDocument, IdentifiersWithMarkupCharactersKeepTheirProduct)
 {
     Document doc(kSmall);
-    ScratchLog log;
+    vqt::ScratchLog log;
     ClickToRunState s = state("A\"B,C<D&E,Plain", "en-\"us\"", "x>y,a&amp;b",
                               {{"C<D&E.16", {"l'1", "l<2"}}});
     EXPECT_EQ(RebuildProductElements(doc.path(), &s), 0u);
@@ -248,7 +248,7 @@ TEST(ConfigDocument, NoAddElementIsReportedAndEndsTheRebuild)
 {
     const char text[] = "<Configuration><Updates/><Property Name=\"X\" Value=\"1\"/></Configuration>";
     Document doc(text);
-    ScratchLog log;
+    vqt::ScratchLog log;
     ApplyEditionAndVersion(doc.path(), "x64", "1.2");
     ClickToRunState s = state("A", "en-us", "");
     EXPECT_EQ(RebuildProductElements(doc.path(), &s), 13u);
@@ -266,7 +266,7 @@ TEST(ConfigDocument, MissingOrUnparsableDocumentIsLeftAlone)
     vqt::ScratchDir dir("doc");
     std::string missing = dir.file("absent.xml");
     {
-        ScratchLog log;
+        vqt::ScratchLog log;
         ApplyEditionAndVersion(missing.c_str(), "x64", "1");
         ClickToRunState s = state("A", "en-us", "");
         EXPECT_EQ(RebuildProductElements(missing.c_str(), &s), 13u);
@@ -281,7 +281,7 @@ TEST(ConfigDocument, MissingOrUnparsableDocumentIsLeftAlone)
     {
         const char text[] = "<Configuration><Add></Configuration>";
         Document doc(text);
-        ScratchLog log;
+        vqt::ScratchLog log;
         ApplyEditionAndVersion(doc.path(), "x64", "1");
         ClickToRunState s = state("A", "en-us", "");
         EXPECT_EQ(RebuildProductElements(doc.path(), &s), 13u);
@@ -322,7 +322,7 @@ TEST(ConfigDocument, ForceAppShutdownTouchesOnlyItsOwnProperty)
     };
     for (const Case &c : cases) {
         Document doc(c.before);
-        ScratchLog log;
+        vqt::ScratchLog log;
         SetForceAppShutdown(doc.path(), c.on);
         EXPECT_EQ(doc.text(),
                   std::string("<?xml version=\"1.0\" encoding=\"utf-8\"?>\n") + c.after + "\n")
@@ -335,7 +335,7 @@ TEST(ConfigDocument, ForceAppShutdownTouchesOnlyItsOwnProperty)
     /* A document whose root is not Configuration gets nothing. */
     const char other[] = "<Config><Property Name=\"A\"/></Config>";
     Document doc(other);
-    ScratchLog log;
+    vqt::ScratchLog log;
     SetForceAppShutdown(doc.path(), TRUE);
     EXPECT_EQ(doc.text(), other);
     EXPECT_EQ(editorErrors(log), Texts({"Tag /Configuration not found "}));
@@ -344,7 +344,7 @@ TEST(ConfigDocument, ForceAppShutdownTouchesOnlyItsOwnProperty)
 TEST(ConfigDocument, ModifyAttributeEditsTheFirstMatchOnly)
 {
     Document doc("<Configuration><Add Version=\"1\"/><Add Version=\"2\"/></Configuration>");
-    ScratchLog log;
+    vqt::ScratchLog log;
     modifyAttribute(doc.path(), "/Configuration/Add", "Version", "3 & <4>");
     modifyAttribute(doc.path(), "/Configuration/Remove", "All", "TRUE");
     EXPECT_EQ(doc.text(), "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n"

@@ -3,7 +3,7 @@
  * value whose absence the reader has to survive or report. */
 #include "driver/ctrstate.h"
 #include "agent/registry.h"
-#include "scratchlog.h"
+#include "support/scratchlog.h"
 #include "support/testutil.h"
 
 #include <gtest/gtest.h>
@@ -125,7 +125,7 @@ TEST_F(ClickToRunRegistry, Wow64OpenPrefersThe64BitViewAndFallsBackTo32Bit)
 
 TEST_F(ClickToRunRegistry, OpenOfAMissingKeyReportsThePathAndCode)
 {
-    ScratchLog log;
+    vqt::ScratchLog log;
     HKEY key = NULL;
     EXPECT_EQ(OpenRegistryKeyForRead(HKEY_LOCAL_MACHINE, kConfig, &key), 2u);
     gv_isWow64Process = FALSE;
@@ -172,7 +172,7 @@ TEST_F(ClickToRunRegistry, TypicalComputerFillsEveryField)
     setTypicalConfiguration();
     setActiveConfiguration("O365ProPlusRetail.16_en-us_x-none|VisioProRetail.16_en-us_x-none",
                            "O365ProPlusRetail.16_de-de_x-none,VisioProRetail.16_de-de_x-none");
-    ScratchLog log;
+    vqt::ScratchLog log;
     ClickToRunState s;
     EXPECT_EQ(ReadClickToRunState(&s), 0u);
     EXPECT_EQ(s.updatesEnabled, "True");
@@ -243,7 +243,7 @@ TEST_F(ClickToRunRegistry, MissingConfigurationKeyOrRequiredValueEndsTheRead)
             ASSERT_EQ(RegDeleteValueA(key, c.missing), 0);
             RegCloseKey(key);
         }
-        ScratchLog log;
+        vqt::ScratchLog log;
         ClickToRunState s;
         EXPECT_EQ(ReadClickToRunState(&s), c.code) << (c.missing ? c.missing : "key");
         EXPECT_EQ(log.messages("ERROR"), Texts({c.line}));
@@ -256,7 +256,7 @@ TEST_F(ClickToRunRegistry, OptionalValuesMissingAreLoggedAndTheReadGoesOn)
     set(kConfig, "ProductReleaseIds", "O365BusinessRetail");
     set(kConfig, "ClientCulture", "nl-nl");
     {
-        ScratchLog log;
+        vqt::ScratchLog log;
         ClickToRunState s;
         EXPECT_EQ(ReadClickToRunState(&s), 0u);
         EXPECT_EQ(s.updatesEnabled, "");
@@ -281,7 +281,7 @@ TEST_F(ClickToRunRegistry, OptionalValuesMissingAreLoggedAndTheReadGoesOn)
     set(kConfig, "UpdatesEnabled", "", KEY_WOW64_32KEY);
     set(kConfig, "O365BusinessRetail.ExcludedApps", "teams", KEY_WOW64_32KEY);
     {
-        ScratchLog log;
+        vqt::ScratchLog log;
         ClickToRunState s;
         EXPECT_EQ(ReadClickToRunState(&s), 0u);
         EXPECT_EQ(s.platform, "x86");
@@ -315,7 +315,7 @@ TEST_F(ClickToRunRegistry, MissingLanguageValuesLeaveTheMapEmptyWithTheirLines)
             set(kIds, "ActiveConfiguration", "culture");
         else
             setActiveConfiguration(NULL, NULL);
-        ScratchLog log;
+        vqt::ScratchLog log;
         ClickToRunState s;
         EXPECT_EQ(ReadClickToRunState(&s), 0u) << what;
         EXPECT_TRUE(s.installedLanguages.empty()) << what;

@@ -26,7 +26,7 @@ protected:
     vqt::ScratchDir dir{"setup"};
     std::string folder = dir.file("Office365");
     std::string config = dir.file("configuration.xml");
-    vqt::ScratchLog log{dir.path()};
+    vqt::ScratchLog log{dir.path(), "test.log", 3};
     std::deque<vqt::ForeignWindow> foreign;   /* references stay valid */
 
     void SetUp() override

@@ -7,14 +7,22 @@
 
 namespace vqt {
 
+ScratchLog::ScratchLog() : ownDir_(new ScratchDir("log"))
+{
+    open(ownDir_->path(), "driver.log", VQ_LOG_LEVEL_TRACE);
+}
+
 ScratchLog::ScratchLog(const std::string &dir, const char *name, BYTE level)
+{
+    open(dir, name, level);
+}
+
+void ScratchLog::open(const std::string &dir, const char *name, BYTE level)
 {
     CloseLogFile();
     FreeLogSettings();
     InitMutex();
-    SetLogDefaults();
-    SetLogParams(name, dir.c_str(), level);
-    OpenLogFileAppend();
+    opened_ = SetLogDefaults() && SetLogParams(name, dir.c_str(), level) && OpenLogFileAppend();
     path_ = dir + "\\" + name;
 }
 
@@ -26,7 +34,11 @@ void ScratchLog::close()
     FreeLogSettings();
 }
 
-std::string ScratchLog::text() const { return ReadWholeFile(path_); }
+std::string ScratchLog::text() const
+{
+    fflush(NULL);
+    return ReadWholeFile(path_);
+}
 
 std::vector<std::string> ScratchLog::lines() const { return SplitLines(text()); }
 
@@ -37,6 +49,34 @@ std::vector<std::string> ScratchLog::linesWith(const std::string &part) const
         if (line.find(part) != std::string::npos)
             found.push_back(line);
     return found;
+}
+
+std::vector<std::string> ScratchLog::messages() const
+{
+    std::vector<std::string> out;
+    for (const std::string &line : lines()) {
+        size_t at = line.find("] [", line.find("] [") + 1);
+        if (at == std::string::npos)
+            continue;
+        std::string rest = line.substr(at + 3);
+        size_t end = rest.find("] ");
+        if (end == std::string::npos)
+            continue;
+        std::string msg = rest.substr(0, end) + " " + rest.substr(end + 2);
+        if (msg.rfind("INFO Log open time: ", 0) == 0 || msg.rfind("INFO Log close time: ", 0) == 0)
+            continue;
+        out.push_back(msg);
+    }
+    return out;
+}
+
+std::vector<std::string> ScratchLog::messages(const std::string &level) const
+{
+    std::vector<std::string> out;
+    for (const std::string &m : messages())
+        if (m.compare(0, level.size() + 1, level + " ") == 0)
+            out.push_back(m.substr(level.size() + 1));
+    return out;
 }
 
 } // namespace vqt

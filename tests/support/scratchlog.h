@@ -1,30 +1,44 @@
 /* Points the log writer at a file of a scratch folder for one test and reads
- * back the lines written. Tests only. */
+ * back the lines written. The writer is process-wide: one at a time. Tests
+ * only. */
 #ifndef VQ_TESTS_SCRATCHLOG_H
 #define VQ_TESTS_SCRATCHLOG_H
 
 #include <windows.h>
+#include <memory>
 #include <string>
 #include <vector>
 
 namespace vqt {
 
+class ScratchDir;
+
 /* Opens the writer (appending) on dir/name at `level`; closes it and forgets
- * the writer's settings when it goes. */
+ * the writer's settings when it goes. Without a folder it makes its own. */
 class ScratchLog {
 public:
-    ScratchLog(const std::string &dir, const char *name, BYTE level = 4);
+    ScratchLog();
+    explicit ScratchLog(const std::string &dir, const char *name = "test.log", BYTE level = 4);
     ~ScratchLog();
     ScratchLog(const ScratchLog &) = delete;
     ScratchLog &operator=(const ScratchLog &) = delete;
+    bool opened() const { return opened_; }
     void close();
     const std::string &path() const { return path_; }
     std::string text() const;
     std::vector<std::string> lines() const;
-    /* Lines whose message (after the tag) contains `part`. */
+    /* Lines whose text contains `part`. */
     std::vector<std::string> linesWith(const std::string &part) const;
+    /* Each line's message as "LEVEL message" without the time stamp and
+     * thread prefix; the open and close lines are left out. */
+    std::vector<std::string> messages() const;
+    /* The messages of one level ("INFO", "ERROR", ...), without the level. */
+    std::vector<std::string> messages(const std::string &level) const;
 private:
+    void open(const std::string &dir, const char *name, BYTE level);
+    std::unique_ptr<ScratchDir> ownDir_;
     std::string path_;
+    bool opened_ = false;
 };
 
 } // namespace vqt

@@ -118,22 +118,4 @@ void StopForeignWindow(ForeignWindow *w)
     w->process = NULL;
 }
 
-ScratchLog::ScratchLog(const std::string &dir, const char *name, BYTE level)
-    : path_(dir + "/" + name), opened_(false)
-{
-    SetLogDefaults();
-    if (SetLogParams(name, dir.c_str(), level))
-        opened_ = OpenLogFileAppend() != FALSE;
-}
-
-ScratchLog::~ScratchLog()
-{
-    CloseLogFile();
-}
-
-std::string ScratchLog::text() const
-{
-    return ReadWholeFile(path_);
-}
-
 } // namespace vqt

@@ -16,6 +16,8 @@
 #include <windows.h>
 #include <string>
 
+#include "scratchlog.h"
+
 namespace vqt {
 
 /* What setup_standin.exe does when started with /configure. */
@@ -70,24 +72,6 @@ bool StartForeignWindow(const std::string &recordPath, ForeignWindow *out,
 int ReadForeignClicks(const ForeignWindow &w);
 /* Terminates it (if still running) and closes its handle. */
 void StopForeignWindow(ForeignWindow *w);
-
-/* The log writer opened on `dir`\`name` at `level` for the object's life
- * (SetLogDefaults, SetLogParams, OpenLogFileAppend; CloseLogFile at the
- * end). One at a time: the writer is process-wide. */
-class ScratchLog {
-public:
-    ScratchLog(const std::string &dir, const char *name = "test.log", BYTE level = 3);
-    ~ScratchLog();
-    ScratchLog(const ScratchLog &) = delete;
-    ScratchLog &operator=(const ScratchLog &) = delete;
-    bool opened() const { return opened_; }
-    const std::string &path() const { return path_; }
-    /* The whole file as written so far. */
-    std::string text() const;
-private:
-    std::string path_;
-    bool opened_;
-};
 
 } // namespace vqt
 
