@@ -9,9 +9,12 @@
 
 #include "agent/log.h"
 
+/* Each record is allocated one zero byte longer than itself, like every value
+ * buffer of the table store, so a record can be stored as a column value
+ * as it is. */
 BrnDate *CreateBrnDate(int year, int month, int day)
 {
-    BrnDate *d = (BrnDate *)malloc(sizeof(BrnDate));
+    BrnDate *d = (BrnDate *)calloc(1, sizeof(BrnDate) + 1);
     if (!d) {
         LogError("BrnDate creation failed");
         return NULL;
@@ -24,7 +27,7 @@ BrnDate *CreateBrnDate(int year, int month, int day)
 
 BrnTime *CreateBrnTime(int hour, int minute, int second)
 {
-    BrnTime *t = (BrnTime *)malloc(sizeof(BrnTime));
+    BrnTime *t = (BrnTime *)calloc(1, sizeof(BrnTime) + 1);
     if (!t) {
         LogError("BrnTime creation failed");
         return NULL;
@@ -37,7 +40,7 @@ BrnTime *CreateBrnTime(int hour, int minute, int second)
 
 BrnDateTime *CreateBrnDateTimeFromParts(BrnDate *date, BrnTime *time)
 {
-    BrnDateTime *dt = (BrnDateTime *)calloc(1, sizeof(BrnDateTime));
+    BrnDateTime *dt = (BrnDateTime *)calloc(1, sizeof(BrnDateTime) + 1);
     if (!dt) {
         LogError("BrnDateTime creation failed");
         return NULL;

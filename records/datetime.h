@@ -34,8 +34,11 @@ struct BrnDateTime {
 #define BRN_TIME_SIZE     3
 #define BRN_DATETIME_SIZE 11
 
-/* NULL with ERROR "BrnDate creation failed" / "BrnTime creation failed" /
- * "BrnDateTime creation failed" when out of memory. */
+/* Records are heap blocks one zero byte longer than the record (a valid
+ * value buffer of the table store); release a date or time with free(), a
+ * date-time with FreeBrnDateTime. NULL with ERROR "BrnDate creation failed",
+ * "BrnTime creation failed" or "BrnDateTime creation failed" when out of
+ * memory. */
 BrnDate *CreateBrnDate(int year, int month, int day);
 BrnTime *CreateBrnTime(int hour, int minute, int second);
 BrnDateTime *CreateBrnDateTime(int year, int month, int day,

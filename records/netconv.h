@@ -93,7 +93,9 @@ BOOL IsValidIPAddress(const char *text);
 
 /* --- date and time --- */
 
-/* "%d-%d-%d,%d:%d:%d.%d", with a zone part "%d-%d-%d,%d:%d:%d.%d,%c%d:%d". */
+/* "%d-%d-%d,%d:%d:%d.%d", with a zone part "%d-%d-%d,%d:%d:%d.%d,%c%d:%d"
+ * (a direction other than '-' is written as '+', never as a NUL that would
+ * cut the text). */
 char *ConvertToStringFromDateTime(const NetDateTime *dateTime);
 
 /* Reads the long form (with zone); FALSE for anything else or a field out

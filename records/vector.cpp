@@ -222,6 +222,7 @@ BOOL DeleteLCDVector(Vector *vector, const void *element)
 
 VectorNode *ElementAt(const Vector *vector, DWORD index)
 {
+    LogTrace("\n\t@@@@@ Inside ElementAt() @@@@@ \n");
     if (!vector || index >= vector->count)
         return NULL;
     VectorNode *n = vector->first;
@@ -232,6 +233,7 @@ VectorNode *ElementAt(const Vector *vector, DWORD index)
 
 VectorNode *GetNthElement(const Vector *vector, DWORD n, VectorNode *start)
 {
+    LogTrace("\n\t@@@@@ Inside GetNthElement() @@@@@ \n");
     if (!vector)
         return NULL;
     VectorNode *node = start ? start : vector->first;
