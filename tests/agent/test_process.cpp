@@ -4,6 +4,7 @@
  * with its time limit, working directory and failure paths. */
 #include "agent/process.h"
 #include "support/scratchlog.h"
+#include "support/procstandin.h"
 #include "support/testutil.h"
 
 #include <gtest/gtest.h>
@@ -11,53 +12,7 @@
 
 namespace {
 
-/* A copy of proc_sleeper.exe under `name` in a scratch folder, started with
- * `args`; terminated when the object goes if it still runs. */
-class StandIn {
-public:
-    StandIn(const vqt::ScratchDir &dir, const std::string &name, const std::string &args = "forever")
-    {
-        path_ = dir.file(name);
-        if (!vqt::FileExistsA(path_)) {
-            EXPECT_TRUE(vqt::CopyFileTo(vqt::BinDir() + "\\proc_sleeper.exe", path_));
-        }
-        STARTUPINFOA si;
-        ZeroMemory(&si, sizeof(si));
-        si.cb = sizeof(si);
-        ZeroMemory(&pi_, sizeof(pi_));
-        std::string cmd = "\"" + path_ + "\" " + args;
-        std::vector<char> buf(cmd.begin(), cmd.end());
-        buf.push_back('\0');
-        EXPECT_TRUE(CreateProcessA(NULL, buf.data(), NULL, NULL, FALSE, 0, NULL, NULL, &si, &pi_))
-            << cmd << " " << GetLastError();
-        /* The snapshot shows the process once it has been created, but let it
-         * reach its main loop so that it is a plain running process. */
-        WaitForInputIdle(pi_.hProcess, 200);
-    }
-    ~StandIn()
-    {
-        if (pi_.hProcess) {
-            if (WaitForSingleObject(pi_.hProcess, 0) == WAIT_TIMEOUT) {
-                TerminateProcess(pi_.hProcess, 1);
-                WaitForSingleObject(pi_.hProcess, 5000);
-            }
-            CloseHandle(pi_.hProcess);
-            CloseHandle(pi_.hThread);
-        }
-    }
-    DWORD pid() const { return pi_.dwProcessId; }
-    /* TRUE when the process ended within `ms`. */
-    bool ended(DWORD ms = 5000) const { return WaitForSingleObject(pi_.hProcess, ms) == WAIT_OBJECT_0; }
-    DWORD exitCode() const
-    {
-        DWORD code = 0;
-        GetExitCodeProcess(pi_.hProcess, &code);
-        return code;
-    }
-private:
-    std::string path_;
-    PROCESS_INFORMATION pi_;
-};
+using StandIn = vqt::StandInProcess;
 
 std::string currentDir()
 {

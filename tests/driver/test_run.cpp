@@ -1,69 +1,79 @@
-/* The real program run under Wine: a scratch working directory with the
- * stand-in deployment tool, the agent key pointing the log at a scratch
- * install directory, and the exit code, log and files checked afterwards. */
+/* The real program run under Wine, each run in a scratch working directory
+ * with the stand-in deployment tool, a complete agent key whose install
+ * directory is a scratch folder, and the Click-to-Run keys of an installed
+ * Office; the exit code, the log, the document and the files are checked
+ * afterwards. Every run that reaches setup waits the watch's 10 seconds. */
+#include "support/agentkey.h"
+#include "support/clicktorun.h"
+#include "support/procstandin.h"
 #include "support/standins.h"
 #include "support/testutil.h"
 
 #include <gtest/gtest.h>
+#include <algorithm>
 
 namespace {
 
-const char *kAgentKey = "Software\\Brennic\\Velquin\\VQAgent";
+typedef std::vector<std::string> Texts;
 
-std::string programPath() { return vqt::BinDir() + "\\vqprereqhandler.exe"; }
+const char kPowerKey[] = "System\\CurrentControlSet\\Control\\Power";
+const char kSessionPowerKey[] = "System\\CurrentControlSet\\Control\\Session Manager\\Power";
+const std::string kSample = VQ_DRIVER_TEST_DATA "/typical.xml";
+const std::string kExpected = VQ_DRIVER_TEST_DATA "/typical.expected.xml";
 
 class WholeRun : public ::testing::Test {
 protected:
     vqt::ScratchDir work{"run"};
     vqt::ScratchDir install{"install"};
+    vqt::AgentKeyScope agentKey;
+    std::string sample;
 
     void SetUp() override
     {
-        vqt::RegDeleteTreeA2(HKEY_LOCAL_MACHINE, kAgentKey);
-        ASSERT_EQ(vqt::RegSetSz(HKEY_LOCAL_MACHINE, kAgentKey, "VQAgentInstallDir",
-                                install.path() + "\\"), 0);
-        ASSERT_EQ(vqt::RegSetDword(HKEY_LOCAL_MACHINE, kAgentKey, "VQAgentLogLevel", 4), 0);
-        ASSERT_TRUE(vqt::WriteWholeFile(work.file("config.xml"), kConfig));
+        ASSERT_EQ(vqt::WriteAgentKey(install.path() + "\\",
+                                     {vqt::Dword("", "VQAgentLogLevel", 4)}), 0);
+        vqt::DeleteClickToRunKeys();
+        vqt::ClickToRunKeys keys;
+        keys.modifier = "O365ProPlusRetail.16_de-de_x-none";
+        ASSERT_TRUE(vqt::WriteClickToRunKeys(keys));
+        ASSERT_TRUE(vqt::ReadWholeFile(kSample, &sample));
+        ASSERT_TRUE(vqt::WriteWholeFile(work.file("config.xml"), sample));
     }
-    void TearDown() override { vqt::RegDeleteTreeA2(HKEY_LOCAL_MACHINE, kAgentKey); }
+    void TearDown() override { vqt::DeleteClickToRunKeys(); }
 
-    /* Runs the program with `args` in the working directory; the exit code. */
+    /* Runs the program with `args` in the working directory; its exit code. */
     DWORD run(const std::string &args)
     {
         DWORD code = 0xFFFFFFFF;
-        DWORD rc = vqt::RunProgram("\"" + programPath() + "\" " + args, work.path().c_str(),
+        std::string program = vqt::BinDir() + "\\vqprereqhandler.exe";
+        DWORD rc = vqt::RunProgram("\"" + program + "\" " + args, work.path().c_str(),
                                    10 * 60 * 1000, &code);
         EXPECT_EQ(rc, 0u) << "the program did not run to its end";
         return code;
     }
-    std::string log() const
+    std::string logPath() const { return install.file("logs\\vqprereqhandler.log"); }
+    std::string log() const { return vqt::ReadWholeFile(logPath()); }
+    /* INFO and ERROR messages ("[INFO] text") of the whole log, in order. */
+    Texts messages() const
     {
-        return vqt::ReadWholeFile(install.file("logs\\vqprereqhandler.log"));
-    }
-    /* The message part of each line the run wrote ("[INFO] text"). */
-    std::vector<std::string> messages() const
-    {
-        std::vector<std::string> out;
+        Texts out;
         for (const std::string &line : vqt::SplitLines(log())) {
-            size_t tag = line.find("] [");
-            tag = tag == std::string::npos ? tag : line.find("] ", tag + 3);
-            if (tag != std::string::npos)
-                out.push_back(line.substr(tag + 2));
+            size_t at = line.find("] [INFO] ");
+            if (at == std::string::npos)
+                at = line.find("] [ERROR] ");
+            if (at != std::string::npos)
+                out.push_back(line.substr(at + 2));
         }
         return out;
     }
     /* The last line the run itself wrote, before the close line. */
     std::string lastRunLine() const
     {
-        std::vector<std::string> m = messages();
+        Texts m = messages();
         return m.size() >= 2 ? m[m.size() - 2] : std::string();
     }
     bool logHas(const std::string &text) const { return log().find(text) != std::string::npos; }
-
-    static constexpr const char *kConfig =
-        "<Configuration>\n  <Add OfficeClientEdition=\"32\">\n"
-        "    <Product ID=\"O365ProPlusRetail\">\n      <Language ID=\"en-us\" />\n"
-        "    </Product>\n  </Add>\n</Configuration>\n";
+    std::string document() const { return vqt::ReadWholeFile(work.file("config.xml")); }
 };
 
 } // namespace
@@ -71,74 +81,205 @@ protected:
 TEST_F(WholeRun, NoArgumentsEndsWithTwoAfterTheBanner)
 {
     EXPECT_EQ(run(""), 2u);
-    std::vector<std::string> m = messages();
-    ASSERT_GE(m.size(), 4u) << log();
+    Texts m = messages();
     auto banner = std::find(m.begin(), m.end(), "[INFO] Office 365 Installer v1.00 for Cloud users");
     ASSERT_NE(banner, m.end()) << log();
-    ASSERT_NE(banner + 1, m.end());
-    EXPECT_EQ(*(banner + 1), "[ERROR] Office Deployment Tool file not found.");
+    /* Between the two only the file check's own ERROR line may come. */
+    auto notFound = std::find(banner, m.end(), "[ERROR] Office Deployment Tool file not found.");
+    ASSERT_NE(notFound, m.end()) << log();
+    EXPECT_LE(notFound - banner, 2);
+    EXPECT_FALSE(logHas("the tick count is")) << "no later step ran";
     EXPECT_EQ(lastRunLine(), "[INFO] Exit Code : 2");
+    EXPECT_EQ(m.back().rfind("[INFO] Log close time: ", 0), 0u);
+    EXPECT_EQ(document(), sample);
 }
 
-TEST_F(WholeRun, OptionNamesIgnoreCaseAndSetupResultIsTheExitCode)
+TEST_F(WholeRun, TypicalComputerDeploysAndKeepsWhatIsInstalled)
 {
+    ASSERT_TRUE(vqt::PrepareStandinTool(work.path(), vqt::SetupBehaviour()));
+    EXPECT_EQ(run("-xml config.xml -odt odt.exe -version 16.0.17328.20282"), 0u) << log();
+    EXPECT_EQ(document(), vqt::ReadWholeFile(kExpected));
+    EXPECT_EQ(vqt::ReadToolCommandLine(work.path()),
+              "\"" + work.file("odt.exe") + "\" /extract:\"" + work.file("Office365") +
+                  "\" /quiet /norestart");
+    EXPECT_TRUE(logHas("[INFO] execute : Process created successfully for \"" +
+                       work.file("Office365") + "\\setup.exe\" /configure \"" +
+                       work.file("config.xml") + "\""));
+    EXPECT_TRUE(logHas("[INFO] FORCEAPPSHUTDOWN set as FALSE."));
+    EXPECT_EQ(lastRunLine(), "[INFO] Exit Code : 0");
+    EXPECT_FALSE(vqt::DirExistsA(work.file("Office365")));
+    /* The log is in the install directory's logs folder at level 4. */
+    EXPECT_TRUE(logHas("[DEBUG] @@@@@@@@ Inside execute Method @@@@@@@@"));
+}
+
+TEST_F(WholeRun, OptionNamesIgnoreCaseAndAlwaysKillAppsForcesShutdown)
+{
+    ASSERT_EQ(vqt::RegSetDword(HKEY_LOCAL_MACHINE, "SOFTWARE\\Brennic\\Velquin\\VQAgent\\Patch\\",
+                               "alwaysKillApps", 1), 0);
     ASSERT_TRUE(vqt::PrepareStandinTool(work.path(), vqt::SetupBehaviour()));
     EXPECT_EQ(run("-XML config.xml -Odt odt.exe"), 0u) << log();
     EXPECT_TRUE(logHas("[INFO] XML File Name : config.xml"));
     EXPECT_TRUE(logHas("[INFO] Office Deployment Tool File Name : odt.exe"));
-    EXPECT_EQ(lastRunLine(), "[INFO] Exit Code : 0");
-    /* The extraction folder is gone at the end of the run. */
-    EXPECT_FALSE(vqt::DirExistsA(work.file("Office365")));
+    EXPECT_TRUE(logHas("[INFO] alwaysKillApps is enabled."));
+    EXPECT_TRUE(logHas("[INFO] FORCEAPPSHUTDOWN set as TRUE."));
+    /* No -version: empty Version and TargetVersion. */
+    EXPECT_NE(document().find("Version=\"\""), std::string::npos);
+    EXPECT_NE(document().find("TargetVersion=\"\""), std::string::npos);
+    EXPECT_NE(document().find("<Property Name=\"FORCEAPPSHUTDOWN\" Value=\"TRUE\"/>"),
+              std::string::npos);
 }
 
-TEST_F(WholeRun, XmlAsLastArgumentIsIgnored)
+TEST_F(WholeRun, MissingLastOrAbsoluteDocumentNameIsNotFound)
 {
     ASSERT_TRUE(vqt::PrepareStandinTool(work.path(), vqt::SetupBehaviour()));
-    EXPECT_EQ(run("-odt odt.exe -xml"), 2u);
+    for (std::string args : Texts{"-odt odt.exe -xml", "-odt odt.exe -xml missing.xml",
+                             "-odt odt.exe -xml \"" + work.file("config.xml") + "\""}) {
+        EXPECT_EQ(run(args), 2u) << args;
+        EXPECT_EQ(lastRunLine(), "[INFO] Exit Code : 2") << args;
+    }
     EXPECT_TRUE(logHas("[ERROR] Configuration XML file not found."));
-    EXPECT_EQ(lastRunLine(), "[INFO] Exit Code : 2");
-}
-
-TEST_F(WholeRun, MissingOrAbsoluteDocumentIsNotFound)
-{
-    ASSERT_TRUE(vqt::PrepareStandinTool(work.path(), vqt::SetupBehaviour()));
-    EXPECT_EQ(run("-odt odt.exe -xml missing.xml"), 2u);
-    EXPECT_TRUE(logHas("[ERROR] Configuration XML file not found."));
-    /* A full path is still appended to the working directory. */
-    EXPECT_EQ(run("-odt odt.exe -xml \"" + work.file("config.xml") + "\""), 2u);
+    EXPECT_EQ(vqt::ReadToolCommandLine(work.path()), "") << "nothing was extracted";
+    EXPECT_EQ(document(), sample);
 }
 
 TEST_F(WholeRun, SetupExitCodesPassThroughAnd17006Becomes20001)
 {
-    struct Case { int setup; DWORD expected; } cases[] = {{3010, 3010}, {17006, 20001}, {1603, 1603}};
+    vqt::ScratchDir apps("apps");
+    std::string word = apps.file("WINWORD.exe");
+    ASSERT_TRUE(vqt::CopyFileTo(vqt::BinDir() + "\\proc_sleeper.exe", word));
+    struct Case { int setup; DWORD expected; bool listed; } cases[] = {
+        {3010, 3010, false}, {17006, 20001, true}, {1603, 1603, true}};
     for (const Case &c : cases) {
+        DeleteFileA(logPath().c_str());
         vqt::SetupBehaviour b;
         b.exitCode = c.setup;
+        /* The failed setup leaves Word running, as a user would have it. */
+        b.spawn = "\"" + word + "\" 20000";
         ASSERT_TRUE(vqt::PrepareStandinTool(work.path(), b));
         EXPECT_EQ(run("-xml config.xml -odt odt.exe -version 16.0.1"), c.expected);
         EXPECT_EQ(lastRunLine(), "[INFO] Exit Code : " + std::to_string(c.expected));
-        EXPECT_TRUE(logHas("[INFO] Version to install : 16.0.1"));
+        EXPECT_TRUE(logHas("[INFO] execute : Exit code for the application : " +
+                           std::to_string(c.setup)));
+        EXPECT_EQ(logHas("[INFO] Office application : WINWORD.exe running."), c.listed)
+            << c.setup;
         EXPECT_FALSE(vqt::DirExistsA(work.file("Office365")));
+        vqt::RunProgram("taskkill /f /im WINWORD.exe", NULL, 10000, NULL);
     }
+}
+
+TEST_F(WholeRun, ExtractionResultDecidesWhetherTheRunGoesOn)
+{
+    ASSERT_TRUE(vqt::PrepareStandinTool(work.path(), vqt::SetupBehaviour(), 3010));
+    EXPECT_EQ(run("-xml config.xml -odt odt.exe"), 0u) << "3010 counts as a good extraction";
+
+    ASSERT_TRUE(vqt::PrepareStandinTool(work.path(), vqt::SetupBehaviour(), 1603));
+    ASSERT_TRUE(vqt::WriteWholeFile(work.file("config.xml"), sample));
+    EXPECT_EQ(run("-xml config.xml -odt odt.exe"), 1603u);
+    EXPECT_TRUE(logHas("[ERROR] Failed to execute office deployment tool."));
+    EXPECT_EQ(document(), sample) << "nothing edited after a failed extraction";
 }
 
 TEST_F(WholeRun, SetupThatCannotStartGivesItsWindowsError)
 {
     /* The tool "extracts" nothing, so there is no setup.exe to start. */
     ASSERT_TRUE(vqt::PrepareStandinTool(work.path(), vqt::SetupBehaviour(), 0, "odt.exe", false));
-    ASSERT_TRUE(CreateDirectoryA(work.file("Office365").c_str(), NULL));
+    DWORD code = run("-xml config.xml -odt odt.exe");
+    EXPECT_TRUE(code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND) << code;
+    EXPECT_TRUE(logHas("[ERROR] execute : Failed to create process for \"" +
+                       work.file("Office365") + "\\setup.exe\" /configure \"" +
+                       work.file("config.xml") + "\" with error code : " + std::to_string(code)));
+    EXPECT_EQ(lastRunLine(), "[INFO] Exit Code : " + std::to_string(code));
+}
+
+TEST_F(WholeRun, NoClickToRunLeavesTheDocumentAndRemovesTheFolder)
+{
+    vqt::DeleteClickToRunKeys();
+    ASSERT_TRUE(vqt::PrepareStandinTool(work.path(), vqt::SetupBehaviour()));
     EXPECT_EQ(run("-xml config.xml -odt odt.exe"), 2u);
-    EXPECT_TRUE(logHas("[ERROR] execute : Failed to create process for "));
-    EXPECT_EQ(lastRunLine(), "[INFO] Exit Code : 2");
+    EXPECT_TRUE(logHas("[ERROR] Unable to open Reg Key -> "
+                       "SOFTWARE\\Microsoft\\Office\\ClickToRun\\Configuration. Error Code: 2"));
+    EXPECT_NE(vqt::ReadToolCommandLine(work.path()), "") << "the tool was extracted first";
+    EXPECT_FALSE(vqt::DirExistsA(work.file("Office365")));
+    EXPECT_EQ(document(), sample);
+}
+
+TEST_F(WholeRun, UnparsableDocumentEndsWithThirteen)
+{
+    ASSERT_TRUE(vqt::PrepareStandinTool(work.path(), vqt::SetupBehaviour()));
+    ASSERT_TRUE(vqt::WriteWholeFile(work.file("config.xml"), "<Configuration><Add>"));
+    EXPECT_EQ(run("-xml config.xml -odt odt.exe"), 13u);
+    EXPECT_TRUE(logHas("[ERROR] Unable to open configuration XML file."));
+    EXPECT_EQ(lastRunLine(), "[INFO] Exit Code : 13");
+}
+
+TEST_F(WholeRun, OfficeApplicationOutsideTheStartupWindowEndsWith20001)
+{
+    /* Under Wine the tick count is the host's uptime; a machine booted less
+     * than 15 minutes ago is inside the start-up window, where the guard
+     * kills the application and the run goes on. */
+    bool startup = GetTickCount64() <= 900000;
+    ASSERT_EQ(vqt::RegSetDword(HKEY_LOCAL_MACHINE, kPowerKey, "HibernateEnabled", 1), 0);
+    vqt::RegDeleteTreeA2(HKEY_LOCAL_MACHINE, kSessionPowerKey, KEY_WOW64_64KEY);
+    ASSERT_TRUE(vqt::PrepareStandinTool(work.path(), vqt::SetupBehaviour()));
+    vqt::StandInProcess excel(work, "EXCEL.exe");
+    DWORD code = run("-xml config.xml -odt odt.exe");
+    vqt::RegDeleteTreeA2(HKEY_LOCAL_MACHINE, kPowerKey);
+    if (startup) {
+        EXPECT_EQ(code, 0u);
+        EXPECT_TRUE(excel.ended());
+        return;
+    }
+    EXPECT_EQ(code, 20001u);
+    EXPECT_FALSE(excel.ended(0));
+    EXPECT_TRUE(logHas("[INFO] Not a startup event hence not killing the process (EXCEL.exe)."));
+    EXPECT_TRUE(logHas("[INFO] !!! Fast Startup has been disabled"));
+    HKEY key;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSessionPowerKey, 0,
+                            KEY_QUERY_VALUE | KEY_WOW64_64KEY, &key), 0);
+    DWORD value = 7, size = sizeof(value);
+    EXPECT_EQ(RegQueryValueExA(key, "HiberbootEnabled", NULL, NULL, (BYTE *)&value, &size), 0);
+    RegCloseKey(key);
+    EXPECT_EQ(value, 0u);
+    vqt::RegDeleteTreeA2(HKEY_LOCAL_MACHINE, kSessionPowerKey, KEY_WOW64_64KEY);
+    EXPECT_EQ(vqt::ReadToolCommandLine(work.path()), "") << "nothing extracted";
+    EXPECT_EQ(document(), sample) << "nothing edited";
+}
+
+TEST_F(WholeRun, MeteredWarningOfSetupIsPressed)
+{
+    vqt::SetupBehaviour b;
+    b.showWarning = true;
+    b.exitCode = 1;            /* the exit code if nobody presses */
+    b.clickedExitCode = 0;
+    b.warningLimitMs = 60000;
+    ASSERT_TRUE(vqt::PrepareStandinTool(work.path(), b));
+    EXPECT_EQ(run("-xml config.xml -odt odt.exe"), 0u) << log();
+    EXPECT_TRUE(logHas("[INFO] Metered connection warning window found."));
+    EXPECT_TRUE(logHas("[INFO] Ok Button found."));
+}
+
+TEST_F(WholeRun, FullLogOfAnEarlierRunIsRotatedBeforeTheBanner)
+{
+    ASSERT_TRUE(CreateDirectoryA(install.file("logs").c_str(), NULL));
+    std::string old(2000000, 'o');
+    ASSERT_TRUE(vqt::WriteWholeFile(logPath(), old));
+    EXPECT_EQ(run(""), 2u);
+    EXPECT_EQ(vqt::ReadWholeFile(install.file("logs\\vqprereqhandler1.log")), old);
+    Texts m = messages();
+    ASSERT_FALSE(m.empty());
+    EXPECT_EQ(log().find('o'), log().find("Log open time") + 1) << "old content is gone";
+    EXPECT_NE(std::find(m.begin(), m.end(), "[INFO] Office 365 Installer v1.00 for Cloud users"),
+              m.end());
 }
 
 TEST_F(WholeRun, NoInstallDirectoryGivesThirteenAndNoLog)
 {
-    vqt::RegDeleteTreeA2(HKEY_LOCAL_MACHINE, kAgentKey);
+    vqt::DeleteAgentKey();
     ASSERT_TRUE(vqt::PrepareStandinTool(work.path(), vqt::SetupBehaviour()));
     ASSERT_TRUE(CreateDirectoryA(work.file("Office365").c_str(), NULL));
     EXPECT_EQ(run("-xml config.xml -odt odt.exe"), 13u);
     EXPECT_FALSE(vqt::DirExistsA(install.file("logs")));
     /* Nothing of the run happened: an earlier extraction folder stays. */
     EXPECT_TRUE(vqt::DirExistsA(work.file("Office365")));
+    EXPECT_EQ(document(), sample);
 }

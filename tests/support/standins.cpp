@@ -22,6 +22,8 @@ std::string SetupSettingsText(const SetupBehaviour &b)
     s += "ButtonText=\"" + b.buttonText + "\"\r\n";
     s += "ClickedExitCode=" + std::to_string(b.clickedExitCode) + "\r\n";
     s += "WarningLimitMs=" + std::to_string(b.warningLimitMs) + "\r\n";
+    if (!b.spawn.empty())
+        s += "Spawn=\"" + b.spawn + "\"\r\n";
     return s;
 }
 

@@ -29,6 +29,7 @@ struct SetupBehaviour {
     std::string buttonText = "OK";
     int clickedExitCode = 0;     /* exit code after the button was pressed */
     DWORD warningLimitMs = 120000; /* give up waiting for a press (exitCode) */
+    std::string spawn;           /* command line started (and left running) before exiting */
 };
 
 /* The settings file text for a behaviour (setup_settings.ini). */
