@@ -2,6 +2,7 @@
  * parents, guarded removal of a directory tree, small append-to-file
  * writers. Narrow paths are UTF-8 and go to the "A" functions unchanged. */
 #include "agent/fileutil.h"
+#include "agent/textformat.h"
 #include "agent/errortext.h"
 #include "agent/log.h"
 #include "agent/textconv.h"
@@ -267,17 +268,11 @@ void AppendFormattedToFile(const char *path, const char *format, ...)
         return;
     va_list ap;
     va_start(ap, format);
-    int n = vsnprintf(NULL, 0, format, ap);
+    char *buffer = FormatNewTextV(format, ap);
     va_end(ap);
-    if (n > 0) {
-        char *buffer = (char *)malloc((size_t)n + 1);
-        if (buffer) {
-            va_start(ap, format);
-            vsnprintf(buffer, (size_t)n + 1, format, ap);
-            va_end(ap);
-            fwrite(buffer, 1, (size_t)n, out);
-            free(buffer);
-        }
+    if (buffer) {
+        fwrite(buffer, 1, strlen(buffer), out);
+        free(buffer);
     }
     fclose(out);
 }

@@ -3,6 +3,7 @@
  * the lock table and flushed at once, so the rotation thread never cuts a
  * line in half and the file is complete when the process dies. */
 #include "agent/log.h"
+#include "agent/textformat.h"
 #include "agent/locktable.h"
 
 #include <direct.h>
@@ -30,24 +31,6 @@ static char *dupText(const char *s)
     return d;
 }
 
-/* Formats into a new buffer of the exact size; NULL when out of memory. */
-static char *formatNew(const char *format, ...) __attribute__((format(gnu_printf, 1, 2)));
-static char *formatNew(const char *format, ...)
-{
-    va_list ap;
-    va_start(ap, format);
-    int n = vsnprintf(NULL, 0, format, ap);
-    va_end(ap);
-    if (n < 0)
-        return NULL;
-    char *buf = (char *)malloc((size_t)n + 1);
-    if (!buf)
-        return NULL;
-    va_start(ap, format);
-    vsnprintf(buf, (size_t)n + 1, format, ap);
-    va_end(ap);
-    return buf;
-}
 
 BOOL SetLogDefaults(void)
 {
@@ -198,17 +181,17 @@ static BOOL openWithMode(const char *mode)
     char *path;
     if (s_directory) {
         MakeDirRecursive(s_directory);
-        path = formatNew("%s/%s", s_directory, name);
+        path = FormatNewText("%s/%s", s_directory, name);
     } else if (gv_cParloRoot) {
-        char *logs = formatNew("%s/logs", gv_cParloRoot);
+        char *logs = FormatNewText("%s/logs", gv_cParloRoot);
         if (!logs)
             return FALSE;
         MakeDirRecursive(logs);
         free(logs);
-        path = formatNew("%s/logs/%s", gv_cParloRoot, name);
+        path = FormatNewText("%s/logs/%s", gv_cParloRoot, name);
     } else {
         _mkdir("../logs");
-        path = formatNew("%s/%s", "../logs", name);
+        path = FormatNewText("%s/%s", "../logs", name);
     }
     if (!path)
         return FALSE;

@@ -3,6 +3,7 @@
  * one-shot timer, so passes follow each other one period after the end of
  * the previous one. */
 #include "agent/logrotate.h"
+#include "agent/textformat.h"
 #include "agent/agentparams.h"
 #include "agent/errortext.h"
 #include "agent/locktable.h"
@@ -22,23 +23,6 @@ static HANDLE s_lastTimer;
 static BOOL s_stopping;
 static SRWLOCK s_armLock = SRWLOCK_INIT;
 
-static char *formatNew(const char *format, ...) __attribute__((format(gnu_printf, 1, 2)));
-static char *formatNew(const char *format, ...)
-{
-    va_list ap;
-    va_start(ap, format);
-    int n = vsnprintf(NULL, 0, format, ap);
-    va_end(ap);
-    if (n < 0)
-        return NULL;
-    char *buf = (char *)malloc((size_t)n + 1);
-    if (!buf)
-        return NULL;
-    va_start(ap, format);
-    vsnprintf(buf, (size_t)n + 1, format, ap);
-    va_end(ap);
-    return buf;
-}
 
 /* The file name up to its first ".log" (all of it when there is none). */
 static char *baseNameOf(const char *fileName)
@@ -63,7 +47,7 @@ char *MakeBackupFileName(const char *directory, const char *fileName, int number
     char digits[16];
     snprintf(digits, sizeof(digits), "%d", number);
     digits[5] = '\0';   /* at most five characters of the number */
-    char *name = formatNew("%s\\%s%s.log", directory, base, digits);
+    char *name = FormatNewText("%s\\%s%s.log", directory, base, digits);
     free(base);
     return name;
 }
@@ -71,7 +55,7 @@ char *MakeBackupFileName(const char *directory, const char *fileName, int number
 int FindNoOfRepeatedFileNames(const char *directory, const char *baseName)
 {
     LogDebug("@@@@@@@@@@@@Inside FindNoOfRepeatedFileNames Method @@@@@@@@@\n");
-    char *pattern = formatNew("%s\\%s*.*", directory, baseName);
+    char *pattern = FormatNewText("%s\\%s*.*", directory, baseName);
     if (!pattern)
         return -1;
     LogInfo("FindNoOfRepeatedFileNames : Successfully allocated szFormattedPath and the value is %s  .\n",
@@ -87,7 +71,7 @@ int FindNoOfRepeatedFileNames(const char *directory, const char *baseName)
     } else {
         do {
             count++;
-            char *entry = formatNew("%s\\%s", directory, fd.cFileName);
+            char *entry = FormatNewText("%s\\%s", directory, fd.cFileName);
             LogInfo("FindNoOfRepeatedFileNames : after memset of szSrcPath is  %s  .\n", entry ? entry : "");
             free(entry);
         } while (FindNextFileA(find, &fd));
@@ -188,7 +172,7 @@ static void shiftBackup(const char *source, const char *target)
 static void rotateOne(const char *folder, const char *name, int max)
 {
     LogInfo("RotateSpecificLogs : Log File Name : %s\n", name);
-    char *current = formatNew("%s\\%s", folder, name);
+    char *current = FormatNewText("%s\\%s", folder, name);
     char *base = baseNameOf(name);
     if (!current || !base) {
         free(current);
@@ -287,7 +271,7 @@ DWORD RotateLoggerForEverRunningProcess(const char *directory, const char *fileN
         return ERROR_INVALID_DATA;
     char *folder;
     if (directory) {
-        folder = formatNew("%s\\", directory);
+        folder = FormatNewText("%s\\", directory);
     } else {
         char *installDir = NULL;
         DWORD rc = GetAgentInstallDir(&installDir);
@@ -295,12 +279,12 @@ DWORD RotateLoggerForEverRunningProcess(const char *directory, const char *fileN
             free(installDir);
             return rc != 0 ? rc : ERROR_INVALID_DATA;
         }
-        folder = formatNew("%slogs\\", installDir);
+        folder = FormatNewText("%slogs\\", installDir);
         free(installDir);
     }
     if (!folder)
         return ERROR_NOT_ENOUGH_MEMORY;
-    char *path = formatNew("%s%s", folder, fileName);
+    char *path = FormatNewText("%s%s", folder, fileName);
     if (!path) {
         free(folder);
         return ERROR_NOT_ENOUGH_MEMORY;

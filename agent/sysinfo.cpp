@@ -3,6 +3,7 @@
  * and 10 report 6.2); GetNativeSystemInfo and GetProductInfo are looked up
  * at run time because the oldest supported systems lack them. */
 #include "agent/sysinfo.h"
+#include "agent/textformat.h"
 #include "agent/log.h"
 #include "agent/registry.h"
 
@@ -15,24 +16,6 @@
 #define PROCESSOR_ARCHITECTURE_AMD64 9
 #endif
 
-static char *newTextf(const char *format, ...) __attribute__((format(gnu_printf, 1, 2)));
-
-static char *newTextf(const char *format, ...)
-{
-    va_list ap;
-    va_start(ap, format);
-    int n = vsnprintf(NULL, 0, format, ap);
-    va_end(ap);
-    if (n < 0)
-        return NULL;
-    char *text = (char *)malloc((size_t)n + 1);
-    if (!text)
-        return NULL;
-    va_start(ap, format);
-    vsnprintf(text, (size_t)n + 1, format, ap);
-    va_end(ap);
-    return text;
-}
 
 /* GetVersionExA reports a compatibility version on newer systems; the
  * deprecation warning is about exactly that, which is what callers want. */
@@ -170,7 +153,7 @@ char *OSNameFromProductInfo(DWORD major, DWORD minor, BYTE productType, WORD arc
         else if (workstation && major == 10 && minor == 0)
             core = "Windows 10";
         if (core) {
-            char *name = newTextf("%s%s", core, x64 ? " (x64)" : "");
+            char *name = FormatNewText("%s%s", core, x64 ? " (x64)" : "");
             LogDebug("Returning with OS Name %s\n", name ? name : "(null)");
             return name;
         }
@@ -185,7 +168,7 @@ char *OSNameFromProductInfo(DWORD major, DWORD minor, BYTE productType, WORD arc
 
     if (registryProductName && strstr(registryProductName, "Preview")) {
         LogInfo("OS Name detected from registry is : %s\n", registryProductName);
-        return newTextf("%s", registryProductName);
+        return FormatNewText("%s", registryProductName);
     }
 
     const char *family = NULL;
@@ -201,9 +184,9 @@ char *OSNameFromProductInfo(DWORD major, DWORD minor, BYTE productType, WORD arc
     else if (major == 10 && minor == 0)
         family = workstation ? "Windows 10" : (serverX64Only = TRUE, "Windows Server 2016");
     if (!family)
-        return newTextf("Windows %d.%d %s", (int)major, (int)minor, edition);
+        return FormatNewText("Windows %d.%d %s", (int)major, (int)minor, edition);
     /* Server 2012 and later exist only for 64-bit processors. */
-    return newTextf("%s %s%s", family, edition, (x64 || serverX64Only) ? " (x64)" : "");
+    return FormatNewText("%s %s%s", family, edition, (x64 || serverX64Only) ? " (x64)" : "");
 }
 
 static const char *suiteSuffix(const OSVERSIONINFOEXA *osvi, WORD architecture)
@@ -255,18 +238,18 @@ char *OSNameFromPlatform(const OSVERSIONINFOEXA *osvi, BOOL extended, WORD archi
 {
     DWORD major = osvi->dwMajorVersion, minor = osvi->dwMinorVersion;
     if (osvi->dwPlatformId == VER_PLATFORM_WIN32s)
-        return newTextf("Win32s");
+        return FormatNewText("Win32s");
     if (osvi->dwPlatformId == VER_PLATFORM_WIN32_WINDOWS) {
         if (major == 4 && minor == 0)
-            return newTextf("Windows 95");
+            return FormatNewText("Windows 95");
         if (major == 4 && minor == 10)
-            return newTextf(osvi->szCSDVersion[0] == 'A' ? "Windows 98 SE" : "Windows 98");
+            return FormatNewText(osvi->szCSDVersion[0] == 'A' ? "Windows 98 SE" : "Windows 98");
         if (major == 4 && minor == 90)
-            return newTextf("Windows Millennium Edition");
-        return newTextf("UnSupported");
+            return FormatNewText("Windows Millennium Edition");
+        return FormatNewText("UnSupported");
     }
     if (osvi->dwPlatformId != VER_PLATFORM_WIN32_NT)
-        return newTextf("UnSupported");
+        return FormatNewText("UnSupported");
 
     const char *base;
     if (major < 5)
@@ -282,7 +265,7 @@ char *OSNameFromPlatform(const OSVERSIONINFOEXA *osvi, BOOL extended, WORD archi
         base = "Windows NT ";
 
     if (extended)
-        return newTextf("%s%s", base, suiteSuffix(osvi, architecture));
+        return FormatNewText("%s%s", base, suiteSuffix(osvi, architecture));
 
     const char *kind = "";
     if (productOptions) {
@@ -293,7 +276,7 @@ char *OSNameFromPlatform(const OSVERSIONINFOEXA *osvi, BOOL extended, WORD archi
         else if (!lstrcmpiA(productOptions, "SERVERNT"))
             kind = "Advanced Server";
     }
-    return newTextf("%s%s %d.%d", base, kind, (int)major, (int)minor);
+    return FormatNewText("%s%s %d.%d", base, kind, (int)major, (int)minor);
 }
 
 char *GetOSNameEx(DWORD major, DWORD minor)

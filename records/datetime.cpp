@@ -1,6 +1,7 @@
 /* Date and time records of the framework, their texts and parsers, and the
  * reader of HTTP header dates. */
 #include "records/datetime.h"
+#include "agent/textformat.h"
 
 #include <stdarg.h>
 #include <stdio.h>
@@ -85,37 +86,19 @@ void FreeBrnDateTime(BrnDateTime *dateTime)
     free(dateTime);
 }
 
-/* printf into a new buffer of the exact size. */
-static char *formatNew(const char *format, ...) __attribute__((format(gnu_printf, 1, 2)));
-static char *formatNew(const char *format, ...)
-{
-    va_list ap;
-    va_start(ap, format);
-    int n = vsnprintf(NULL, 0, format, ap);
-    va_end(ap);
-    if (n < 0)
-        return NULL;
-    char *out = (char *)malloc((size_t)n + 1);
-    if (!out)
-        return NULL;
-    va_start(ap, format);
-    vsnprintf(out, (size_t)n + 1, format, ap);
-    va_end(ap);
-    return out;
-}
 
 char *BrnDateToString(const BrnDate *date)
 {
     if (!date)
         return NULL;
-    return formatNew("%04d-%02d-%02d", date->year, date->month, date->day);
+    return FormatNewText("%04d-%02d-%02d", date->year, date->month, date->day);
 }
 
 char *BrnTimeToString(const BrnTime *time)
 {
     if (!time)
         return NULL;
-    return formatNew("%02d:%02d:%02d", time->hour, time->minute, time->second);
+    return FormatNewText("%02d:%02d:%02d", time->hour, time->minute, time->second);
 }
 
 char *BrnDateTimeToString(const BrnDateTime *dt)
@@ -123,7 +106,7 @@ char *BrnDateTimeToString(const BrnDateTime *dt)
     if (!dt)
         return NULL;
     if (dt->date && dt->time)
-        return formatNew("%04d-%02d-%02d %02d:%02d:%02d", dt->date->year,
+        return FormatNewText("%04d-%02d-%02d %02d:%02d:%02d", dt->date->year,
                          dt->date->month, dt->date->day, dt->time->hour,
                          dt->time->minute, dt->time->second);
     if (dt->date)

@@ -2,6 +2,7 @@
  * addresses in dotted text, the textual date-and-time form, 64-bit counters
  * and hexadecimal texts. */
 #include "records/netconv.h"
+#include "agent/textformat.h"
 
 #include <stdarg.h>
 #include <stdio.h>
@@ -10,23 +11,6 @@
 
 #include "agent/log.h"
 
-static char *formatNew(const char *format, ...) __attribute__((format(gnu_printf, 1, 2)));
-static char *formatNew(const char *format, ...)
-{
-    va_list ap;
-    va_start(ap, format);
-    int n = vsnprintf(NULL, 0, format, ap);
-    va_end(ap);
-    if (n < 0)
-        return NULL;
-    char *out = (char *)malloc((size_t)n + 1);
-    if (!out)
-        return NULL;
-    va_start(ap, format);
-    vsnprintf(out, (size_t)n + 1, format, ap);
-    va_end(ap);
-    return out;
-}
 
 /* --- object identifiers --- */
 
@@ -269,11 +253,11 @@ char *ConvertToStringFromDateTime(const NetDateTime *dt)
     if (!dt)
         return NULL;
     if (dt->hasZone)
-        return formatNew("%d-%d-%d,%d:%d:%d.%d,%c%d:%d", dt->year, dt->month, dt->day,
+        return FormatNewText("%d-%d-%d,%d:%d:%d.%d,%c%d:%d", dt->year, dt->month, dt->day,
                          dt->hour, dt->minute, dt->second, dt->deciSecond,
                          dt->direction == '-' ? '-' : '+', dt->zoneHours,
                          dt->zoneMinutes);
-    return formatNew("%d-%d-%d,%d:%d:%d.%d", dt->year, dt->month, dt->day, dt->hour,
+    return FormatNewText("%d-%d-%d,%d:%d:%d.%d", dt->year, dt->month, dt->day, dt->hour,
                      dt->minute, dt->second, dt->deciSecond);
 }
 
@@ -347,7 +331,7 @@ char *ConvertToStringFromCounter64(const Counter64 *counter)
 {
     if (!counter)
         return NULL;
-    return formatNew("%lld", (long long)ConvertToULongLongFromCounter64(counter));
+    return FormatNewText("%lld", (long long)ConvertToULongLongFromCounter64(counter));
 }
 
 /* --- hexadecimal and numbers --- */
@@ -430,12 +414,12 @@ char *ToString(BOOL value)
 
 char *ConvertToStringFromInteger(int value)
 {
-    return formatNew("%d", value);
+    return FormatNewText("%d", value);
 }
 
 char *ConvertToStringFromUnsignedInteger(unsigned int value)
 {
-    return formatNew("%u", value);
+    return FormatNewText("%u", value);
 }
 
 char *ConvertToCharArray(const Oid *oid, int *length)

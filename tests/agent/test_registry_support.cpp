@@ -31,34 +31,6 @@ RegTestKey::~RegTestKey()
     }
 }
 
-RegLogCapture::RegLogCapture() : dir_("reglog")
-{
-    InitMutex();
-    CloseLogFile();
-    FreeLogSettings();
-    SetLogDefaults();
-    SetLogParams("registry.log", dir_.path().c_str(), VQ_LOG_LEVEL_TRACE);
-    OpenLogFile();
-}
-
-RegLogCapture::~RegLogCapture()
-{
-    CloseLogFile();
-    FreeLogSettings();
-}
-
-std::string RegLogCapture::text() const
-{
-    if (gv_logFilePtr)
-        fflush(gv_logFilePtr);
-    /* The log is a text-mode stream: line ends are "\r\n" on disk. */
-    std::string raw = ReadWholeFile(dir_.file("registry.log")), out;
-    for (size_t i = 0; i < raw.size(); ++i)
-        if (!(raw[i] == '\r' && i + 1 < raw.size() && raw[i + 1] == '\n'))
-            out += raw[i];
-    return out;
-}
-
 bool RegLogCapture::has(const char *tag, const std::string &message) const
 {
     return text().find(std::string(tag) + " " + message) != std::string::npos;

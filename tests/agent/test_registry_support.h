@@ -4,6 +4,8 @@
 #ifndef VQ_TESTS_REGISTRY_SUPPORT_H
 #define VQ_TESTS_REGISTRY_SUPPORT_H
 
+#include "agent/log.h"
+#include "support/scratchlog.h"
 #include "support/testutil.h"
 
 #include <windows.h>
@@ -30,20 +32,15 @@ private:
 
 /* Opens the log writer on a fresh file at level 4 (TRACE) and closes it in
  * the destructor. */
-class RegLogCapture {
+class RegLogCapture : public ScratchLog {
 public:
-    RegLogCapture();
-    ~RegLogCapture();
-    RegLogCapture(const RegLogCapture &) = delete;
-    RegLogCapture &operator=(const RegLogCapture &) = delete;
-    /* Everything written so far. */
-    std::string text() const;
+    RegLogCapture() : ScratchLog((BYTE)VQ_LOG_LEVEL_TRACE) {}
+    /* Everything written so far, "\r\n" read as "\n". */
+    std::string text() const { return plainText(); }
     /* True when some line reads "[TAG] message" (message with its "\n"). */
     bool has(const char *tag, const std::string &message) const;
     /* Number of lines with the tag. */
     int count(const char *tag) const;
-private:
-    ScratchDir dir_;
 };
 
 struct RawValue {

@@ -7,9 +7,11 @@
 
 namespace vqt {
 
-ScratchLog::ScratchLog() : ownDir_(new ScratchDir("log"))
+ScratchLog::ScratchLog() : ScratchLog((BYTE)VQ_LOG_LEVEL_TRACE) {}
+
+ScratchLog::ScratchLog(BYTE level) : ownDir_(new ScratchDir("log"))
 {
-    open(ownDir_->path(), "driver.log", VQ_LOG_LEVEL_TRACE);
+    open(ownDir_->path(), "capture.log", level);
 }
 
 ScratchLog::ScratchLog(const std::string &dir, const char *name, BYTE level)
@@ -38,6 +40,15 @@ std::string ScratchLog::text() const
 {
     fflush(NULL);
     return ReadWholeFile(path_);
+}
+
+std::string ScratchLog::plainText() const
+{
+    std::string raw = text(), out;
+    for (size_t i = 0; i < raw.size(); i++)
+        if (!(raw[i] == '\r' && i + 1 < raw.size() && raw[i + 1] == '\n'))
+            out += raw[i];
+    return out;
 }
 
 std::vector<std::string> ScratchLog::lines() const { return SplitLines(text()); }

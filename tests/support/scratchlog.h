@@ -18,6 +18,8 @@ class ScratchDir;
 class ScratchLog {
 public:
     ScratchLog();
+    /* In a folder of its own, at `level`. */
+    explicit ScratchLog(BYTE level);
     explicit ScratchLog(const std::string &dir, const char *name = "test.log", BYTE level = 4);
     ~ScratchLog();
     ScratchLog(const ScratchLog &) = delete;
@@ -26,6 +28,9 @@ public:
     void close();
     const std::string &path() const { return path_; }
     std::string text() const;
+    /* The text with the text-mode stream's "\r\n" read back as "\n". */
+    std::string plainText() const;
+    bool has(const std::string &piece) const { return plainText().find(piece) != std::string::npos; }
     std::vector<std::string> lines() const;
     /* Lines whose text contains `part`. */
     std::vector<std::string> linesWith(const std::string &part) const;
