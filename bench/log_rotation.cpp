@@ -21,6 +21,12 @@ static bool writeFile(const std::string &path, const std::vector<char> &data)
         return false;
     DWORD written = 0;
     BOOL ok = WriteFile(h, data.data(), (DWORD)data.size(), &written, NULL);
+    /* A log that reaches its limit was written over many minutes and is long
+     * on disk when the pass runs. Without this the pass would also pay for
+     * the file system writing back what was written a moment ago (ext4 does
+     * so when a file with delayed blocks is truncated or deleted), which the
+     * plain copy of the same cached file does not. */
+    ok = ok && FlushFileBuffers(h);
     CloseHandle(h);
     return ok && written == data.size();
 }
