@@ -56,6 +56,14 @@ static DWORD readSz(const char *keyPath, const char *name, char **field)
 
 static const char *shown(const char *text) { return text ? text : "(null)"; }
 
+/* A credential as the log shows it: never its text (Base64 is not a cipher,
+ * so the stored form is as readable as the password), only whether one is
+ * there. */
+static const char *masked(const char *secret)
+{
+    return !secret ? "(null)" : *secret ? "********" : "";
+}
+
 static BOOL isYes(const char *text) { return text && !lstrcmpiA(text, "yes"); }
 
 /* A text shorter than `minimum` characters counts as absent. */
@@ -267,15 +275,15 @@ DWORD InitializeProxyDetails(void)
     ReadRegSZ(HKEY_LOCAL_MACHINE, VQ_AGENT_KEY, "ProxyPassword", &stored);
     readSz(VQ_AGENT_KEY, "ProxyServerName", &p->ProxyServerName);
     readSz(VQ_AGENT_KEY, "ProxyByPass", &p->ProxyByPass);
-    LogDebug("Password from registry: %s\n", shown(stored));
-    LogDebug("Encrypted password is: %s\n", shown(stored));
+    LogDebug("Password from registry: %s\n", masked(stored));
+    LogDebug("Encrypted password is: %s\n", masked(stored));
     char *decoded = DecodeProxyPassword(stored);
     free(stored);
     if (decoded) {
         free(p->ProxyPassword);
         p->ProxyPassword = decoded;
     }
-    LogDebug("Decrypted password is: %s\n", shown(p->ProxyPassword));
+    LogDebug("Decrypted password is: %s\n", masked(p->ProxyPassword));
 
     if (isYes(p->ProxyEnabled)) {
         LogInfo("*********************************************************** \n");

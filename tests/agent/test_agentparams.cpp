@@ -381,6 +381,14 @@ TEST_F(AgentParams, ProxyPasswordFromTheRegistry)
         EXPECT_EQ(str(gv_agentParams.ProxyByPass), "<local>");
         EXPECT_TRUE(log.has("[INFO] Proxy Server Name -> proxy.example.test:3128 \n"));
         EXPECT_EQ(log.has("[ERROR] DecodeProxyPassword :"), c.errorLine);
+        /* The log at its most detailed level holds neither form of it. */
+        EXPECT_EQ(log.text().find("c2VjcmV"), std::string::npos);
+        EXPECT_EQ(log.text().find("cGFzcw"), std::string::npos);
+        if (*c.decoded) {
+            EXPECT_EQ(log.text().find(std::string(": ") + c.decoded), std::string::npos);
+            EXPECT_TRUE(log.has("[DEBUG] Decrypted password is: ********\n"));
+        }
+        EXPECT_TRUE(log.has("[DEBUG] Password from registry: ********\n"));
     }
 }
 
