@@ -13,46 +13,43 @@
 #include <stdlib.h>
 #include <string.h>
 
-DWORD CheckFileExists(const char *path)
+/* The end of both forms of the existence test: the search handle gives the
+ * result, and the search is closed. */
+static DWORD finishFileSearch(HANDLE search)
 {
-    LogDebug("@@@@@@@@ Inside CheckFileExists Method @@@@@@@@ \n");
     DWORD result = 0;
-    if (!path) {
-        result = ERROR_INVALID_DATA;
+    if (search != INVALID_HANDLE_VALUE) {
+        FindClose(search);
     } else {
-        LogDebug("FileName to search -> %s \n", path);
-        WIN32_FIND_DATAA found;
-        HANDLE search = FindFirstFileA(path, &found);
-        if (search != INVALID_HANDLE_VALUE) {
-            FindClose(search);
-        } else {
-            LogError("CheckFileExists -> Invalid File Handle. %d \n", (int)GetLastError());
-            result = ERROR_FILE_NOT_FOUND;
-        }
+        LogError("CheckFileExists -> Invalid File Handle. %d \n", (int)GetLastError());
+        result = ERROR_FILE_NOT_FOUND;
     }
     LogDebug("@@@@@@@@ End Of CheckFileExists Method @@@@@@@@ \n");
     return result;
 }
 
+DWORD CheckFileExists(const char *path)
+{
+    LogDebug("@@@@@@@@ Inside CheckFileExists Method @@@@@@@@ \n");
+    if (!path) {
+        LogDebug("@@@@@@@@ End Of CheckFileExists Method @@@@@@@@ \n");
+        return ERROR_INVALID_DATA;
+    }
+    LogDebug("FileName to search -> %s \n", path);
+    WIN32_FIND_DATAA found;
+    return finishFileSearch(FindFirstFileA(path, &found));
+}
+
 DWORD CheckFileExists(const wchar_t *path)
 {
     LogDebug("@@@@@@@@ Inside CheckFileExists Method @@@@@@@@ \n");
-    DWORD result = 0;
     if (!path) {
-        result = ERROR_INVALID_DATA;
-    } else {
-        LogDebug("FileName to search -> %S \n", path);
-        WIN32_FIND_DATAW found;
-        HANDLE search = FindFirstFileW(path, &found);
-        if (search != INVALID_HANDLE_VALUE) {
-            FindClose(search);
-        } else {
-            LogError("CheckFileExists -> Invalid File Handle. %d \n", (int)GetLastError());
-            result = ERROR_FILE_NOT_FOUND;
-        }
+        LogDebug("@@@@@@@@ End Of CheckFileExists Method @@@@@@@@ \n");
+        return ERROR_INVALID_DATA;
     }
-    LogDebug("@@@@@@@@ End Of CheckFileExists Method @@@@@@@@ \n");
-    return result;
+    LogDebug("FileName to search -> %S \n", path);
+    WIN32_FIND_DATAW found;
+    return finishFileSearch(FindFirstFileW(path, &found));
 }
 
 BOOL FileExists(const char *path)
