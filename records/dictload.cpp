@@ -601,7 +601,11 @@ static void XmlDataParser(const char *path)
     /* The root element first: its name is not examined. */
     while ((rc = xmlTextReaderRead(reader)) == 1 && xmlTextReaderNodeType(reader) != XML_READER_TYPE_ELEMENT)
         ;
-    if (rc == 1 && !xmlTextReaderIsEmptyElement(reader)) {
+    if (rc == 1 && xmlTextReaderIsEmptyElement(reader)) {
+        /* An empty dictionary: only what follows the root is left. */
+        while ((rc = xmlTextReaderRead(reader)) == 1)
+            ;
+    } else if (rc == 1) {
         while ((rc = xmlTextReaderRead(reader)) == 1) {
             if (xmlTextReaderNodeType(reader) != XML_READER_TYPE_ELEMENT || xmlTextReaderDepth(reader) != 1)
                 continue;

@@ -260,6 +260,12 @@ TEST_F(DataDict, AReaderErrorKeepsTheTablesReadBefore)
     EXPECT_TRUE(log.has("[ERROR] \nxmlTextReaderRead returned error \n"));
     EXPECT_TRUE(log.has("[ERROR] " + path + " : failed to parse\n"));
 
+    /* An empty dictionary is no fault. */
+    ASSERT_TRUE(vqt::WriteWholeFile(path, "<?xml version=\"1.0\"?>\n<data-dictionary/>\n<!-- end -->\n"));
+    size_t errors = log.messages("ERROR").size();
+    EXPECT_TRUE(LoadDataDictFromXMLFile(path.c_str()));
+    EXPECT_EQ(errors, log.messages("ERROR").size());
+
     EXPECT_TRUE(LoadDataDictFromXMLFile(dir_.file("absent.xml").c_str()));
     EXPECT_TRUE(log.has("[ERROR] Unable to open " + dir_.file("absent.xml") + "\n"));
     EXPECT_FALSE(LoadDataDictFromXMLFile(NULL));
