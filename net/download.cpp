@@ -253,7 +253,12 @@ DWORD InternetGetRequestEx(BOOL useProxy, const char *protocol, const wchar_t *s
     if (result == 0) {
         DWORD total = 0;
         BOOL checkSize = TRUE;
-        BOOL justRecovered = FALSE;
+        /* A time-out is recovered only when the bytes have grown past those
+         * held at the previous recovery: a server that stalls at the same
+         * place again, or sends the same start again, ends the download
+         * instead of keeping it in a loop. */
+        BOOL recovered = FALSE;
+        DWORD recoveredAt = 0;
         BYTE *buffer = NULL;
         DWORD bufferSize = 0;
         for (;;) {
@@ -263,7 +268,7 @@ DWORD InternetGetRequestEx(BOOL useProxy, const char *protocol, const wchar_t *s
                 LogError("InternetGetRequestEx : Error occured in WinHttpQueryDataAvailable --> %d \n",
                          (int)error);
                 HttpGetLastError(error);
-                if (error != ERROR_WINHTTP_TIMEOUT || justRecovered) {
+                if (error != ERROR_WINHTTP_TIMEOUT || (recovered && total <= recoveredAt)) {
                     result = error;
                     break;
                 }
@@ -285,9 +290,10 @@ DWORD InternetGetRequestEx(BOOL useProxy, const char *protocol, const wchar_t *s
                         break;
                     }
                 }
+                recovered = TRUE;
+                recoveredAt = total;
                 if (restart)
                     total = 0;
-                justRecovered = TRUE;
                 continue;
             }
             if (available == 0)
@@ -310,8 +316,6 @@ DWORD InternetGetRequestEx(BOOL useProxy, const char *protocol, const wchar_t *s
                 checkSize = FALSE;
                 break;
             }
-            if (got > 0)
-                justRecovered = FALSE;
             total += got;
             if (file != INVALID_HANDLE_VALUE && !writeAll(file, buffer, got)) {
                 result = GetLastError();

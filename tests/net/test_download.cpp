@@ -167,6 +167,19 @@ TEST_F(Download, TimeOutIsRecoveredWithARangeRequest)
     }
 }
 
+TEST_F(Download, ServerThatAlwaysStallsEndsWithTheTimeOut)
+{
+    gv_agentParams.HTTPRequestTimeout = 1500;
+    /* It answers the range request with the whole file and stalls at the
+     * same place: one recovery, then the time-out is the result. */
+    std::string token = UniqueToken();
+    char *out = kPoison;
+    EXPECT_EQ(getData("/case/stallalways", token, &out), (DWORD)ERROR_WINHTTP_TIMEOUT);
+    EXPECT_EQ(out, kPoison);
+    EXPECT_EQ(RequestsWith(token).size(), 2u);
+    EXPECT_EQ(leftovers(), 0);
+}
+
 TEST_F(Download, DownloadFileReplacesTheDestinationOnlyWhenWhole)
 {
     vqt::ScratchDir dir("netdest");

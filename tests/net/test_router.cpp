@@ -165,10 +165,12 @@ TEST_F(Router, DistributionServerIsNeverReachedThroughTheProxy)
     ASSERT_EQ(AgentSendRequest(("/case/ok.xml?t=" + token).c_str(), NULL, &out, GET_DATA, TRUE, 1, 0, 0), 0u);
     free(out);
     seen = RequestsWith(token);
-    ASSERT_EQ(seen.size(), 2u);
-    EXPECT_EQ(seen[0].listener, "proxy");
-    EXPECT_EQ(seen[1].listener, "case");
-    EXPECT_EQ(seen[1].header("Host").substr(0, 9), vqt::kCaseHost);
+    ASSERT_GE(seen.size(), 2u);
+    for (size_t i = 0; i + 1 < seen.size(); i++)
+        EXPECT_EQ(seen[i].listener, "proxy");
+    EXPECT_EQ(seen.back().listener, "case");
+    EXPECT_EQ(seen.back().header("Host").substr(0, 9), vqt::kCaseHost);
+    EXPECT_EQ(seen.back().header("Accept-Encoding"), "gzip");
 }
 
 TEST_F(Router, UrlRewritingPerProductCode)
