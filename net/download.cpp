@@ -350,10 +350,12 @@ DWORD InternetGetRequestEx(BOOL useProxy, const char *protocol, const wchar_t *s
             }
         }
     }
-    if (file != INVALID_HANDLE_VALUE) {
-        FlushFileBuffers(file);
+    /* WriteFile keeps no buffer of its own, so closing the handle is all it
+     * takes for the data to be read back; forcing the temporary file to the
+     * disk (FlushFileBuffers) would only slow a file that is read once and
+     * deleted. */
+    if (file != INVALID_HANDLE_VALUE)
         CloseHandle(file);
-    }
     closeDownloadHandles(&handles);
 
     if (result == 0 && tempName) {

@@ -224,11 +224,13 @@ TEST_F(Engine, NamedProxyWithItsCredentials)
             if (r.listener == "case")
                 reachedServer = true;
             EXPECT_EQ(r.header("User-Agent"), "VelquinAgent");
-            if (!c.neverSent.empty())
+            if (!c.neverSent.empty()) {
                 EXPECT_NE(r.header("Proxy-Authorization"), c.neverSent);
+            }
         }
-        if (c.sent != "*")
+        if (c.sent != "*") {
             EXPECT_EQ(lastSent, c.sent) << token;
+        }
         EXPECT_EQ(reachedServer, c.result == 0) << token;
         if (c.result == 0) {
             EXPECT_EQ(hs.h.statusCode, 200);
