@@ -238,6 +238,38 @@ TEST_F(Engine, NamedProxyWithItsCredentials)
     }
 }
 
+TEST_F(Engine, ClosedProxyPortCannotConnect)
+{
+    std::string token = UniqueToken();
+    std::wstring proxy = Wide(std::string(vqt::kRefusingHost) + ":" + std::to_string(vqt::HttpPort()));
+    std::wstring object = Wide("/case/ok?t=" + token);
+    Handles hs;
+    EXPECT_EQ(GetInternetRequestHandle(TRUE, "http", L"127.0.0.1", (INTERNET_PORT)vqt::HttpPort(),
+                                       proxy.c_str(), NULL, L"proxyuser", L"proxypass", object.c_str(),
+                                       GET_DATA, TRUE, &hs.h, FALSE),
+              (DWORD)ERROR_WINHTTP_CANNOT_CONNECT);
+    EXPECT_TRUE(RequestsWith(token).empty());
+}
+
+TEST_F(Engine, ServerThatNeverAnswersIsReopenedOnceThenResent)
+{
+    /* Each try ends in 12152: the first reopens everything once, then the
+     * request is resent on the same handle until five attempts are used, and
+     * the header query reports the handle's state. */
+    vqt::ScratchLog log;
+    std::string token = UniqueToken();
+    Handles hs;
+    hs.h.statusCode = -5;
+    DWORD result = get(vqt::kCaseHost, vqt::HttpPort(), "/case/noanswer", token, &hs.h);
+    EXPECT_NE(result, 0u);
+    EXPECT_EQ(hs.h.statusCode, -5);
+    EXPECT_EQ(RequestsWith(token).size(), 6u);
+    EXPECT_EQ(log.linesWith("as the error code received is 12152").size(), 6u);
+    EXPECT_TRUE(log.has("GetInternetRequestHandle :  Error in WinHttpQueryHeaders --> " +
+                        std::to_string(result)))
+        << log.plainText();
+}
+
 TEST_F(Engine, ProxyBypassListGoesDirect)
 {
     std::string token = UniqueToken();
