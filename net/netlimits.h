@@ -49,6 +49,13 @@
 /* Buffer of the gzip inflation, in bytes (each way). */
 #define VQ_NET_INFLATE_CHUNK_BYTES 65536
 
+/* Room for the multipart header of a file upload, in wide characters. */
+#define VQ_NET_MULTIPART_HEADER_CHARS 2048
+
+/* Largest Content-Length of an upload's answer: its buffer of
+ * (length + 2) * 4 + 4 bytes must fit in 32 bits. */
+#define VQ_NET_MAX_RESPONSE_LENGTH ((0xFFFFFFFFu - 4u) / 4u - 2u)
+
 /* Results besides the Windows codes: the resource was not modified (304),
  * and the file on disk is not as long as the server's Content-Length. */
 #define VQ_NET_NOT_MODIFIED 90001u

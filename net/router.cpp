@@ -8,6 +8,7 @@
 #include "net/download.h"
 #include "net/httpengine.h"
 #include "net/netlimits.h"
+#include "net/upload.h"
 #include "agent/agentparams.h"
 #include "agent/log.h"
 #include "agent/registry.h"
@@ -68,11 +69,14 @@ static BOOL containsNoCase(const char *text, const char *part)
 /* One transfer to one address. */
 static DWORD tryAddress(const RouteTarget *t, const wchar_t *address)
 {
-    if (isSendType(t->requestType)) {
-        LogError("AgentSendRequest : Request type %d needs the upload operations, which are not "
-                 "available in this build \n", (int)t->requestType);
-        return ERROR_NOT_SUPPORTED;
-    }
+    if (t->requestType == UPLOAD_FILE)
+        return InternetSendRequestByBitRate(t->useProxy, t->protocol, address, t->port, t->proxyServer,
+                                            t->proxyBypass, t->proxyUser, t->proxyPassword, t->url,
+                                            t->data, t->out, t->requestType, t->keepAlive, t->length);
+    if (isSendType(t->requestType))
+        return InternetSendRequestEx(t->useProxy, t->protocol, address, t->port, t->proxyServer,
+                                     t->proxyBypass, t->proxyUser, t->proxyPassword, t->url, t->data,
+                                     t->out, t->requestType, t->keepAlive, t->length);
     if (t->mode == VQ_TRANSFER_PLAIN)
         return InternetGetDownloader(t->useProxy, t->protocol, address, t->port, t->proxyServer,
                                      t->proxyBypass, t->proxyUser, t->proxyPassword, t->url,

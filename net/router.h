@@ -22,8 +22,7 @@
  * and `mode` as the transfers take them.
  * Result: 0, VQ_NET_NOT_MODIFIED, the error or HTTP status of the last
  * address tried, 12007 when no address could be tried, ERROR_NOT_SUPPORTED
- * for the send and upload types and for bit-rate limited transfers, which
- * this build does not have. On success the address that answered is the
+ * for bit-rate limited GET transfers, which this build does not have. On success the address that answered is the
  * server's new last access name, in memory and in the ServerInfo key. */
 DWORD AgentSendRequest(const char *url, const char *data, char **out, DWORD requestType,
                        BOOL keepAlive, BYTE toVQServer, DWORD length, DWORD mode);

@@ -323,11 +323,3 @@ TEST(EngineHelpers, TempDataFileNamePerThread)
     free(other);
     gv_agentParams.TempDirectory[0] = '\0';
 }
-
-TEST(EngineHelpers, OnlyTheSocketTimeOutIsNormalized)
-{
-    EXPECT_EQ(NormalizeReceiveError(10060), (DWORD)ERROR_WINHTTP_TIMEOUT);
-    EXPECT_EQ(NormalizeReceiveError(ERROR_WINHTTP_TIMEOUT), (DWORD)ERROR_WINHTTP_TIMEOUT);
-    EXPECT_EQ(NormalizeReceiveError(10054), 10054u);
-    EXPECT_EQ(NormalizeReceiveError(0), 0u);
-}
