@@ -59,26 +59,15 @@ static BOOL responseIsGzip(HINTERNET request)
     return gzip;
 }
 
-/* Content-Length of the response into *length (0 when the header is
- * missing). The value is read as text so that a length beyond 32 bits is
- * refused instead of wrapping. 0 or the error that ends the download. */
-static DWORD readContentLength(HINTERNET request, DWORD *length)
+DWORD QueryContentLength(HINTERNET request, DWORD *length, const char *caller)
 {
     wchar_t text[VQ_NET_CONTENT_LENGTH_CHARS];
     DWORD size = sizeof(text) - sizeof(wchar_t);
     memset(text, 0, sizeof(text));
     *length = 0;
     if (!WinHttpQueryHeaders(request, WINHTTP_QUERY_CONTENT_LENGTH, WINHTTP_HEADER_NAME_BY_INDEX,
-                             text, &size, WINHTTP_NO_HEADER_INDEX)) {
-        DWORD error = GetLastError();
-        if (error != ERROR_INSUFFICIENT_BUFFER && error != ERROR_WINHTTP_HEADER_NOT_FOUND) {
-            LogError("InternetGetRequestEx :  Error in Content Length Header -> %d \n", (int)error);
-            HttpGetLastError(error);
-            return error;
-        }
-        LogInfo("InternetGetRequestEx : Content Length of the request file: %u Bytes\n", 0u);
-        return 0;
-    }
+                             text, &size, WINHTTP_NO_HEADER_INDEX))
+        return GetLastError();
     const wchar_t *p = text;
     while (*p == L' ' || *p == L'\t')
         p++;
@@ -86,12 +75,29 @@ static DWORD readContentLength(HINTERNET request, DWORD *length)
     for (; *p >= L'0' && *p <= L'9'; p++) {
         value = value * 10 + (unsigned)(*p - L'0');
         if (value > VQ_NET_MAX_CONTENT_LENGTH) {
-            LogError("InternetGetRequestEx : Content Length %S is larger than %llu bytes, the "
-                     "largest download this agent can take \n", text, VQ_NET_MAX_CONTENT_LENGTH);
+            LogError("%s : Content Length %S is larger than %llu bytes, the largest download this "
+                     "agent can take \n", caller, text, VQ_NET_MAX_CONTENT_LENGTH);
             return ERROR_FILE_TOO_LARGE;
         }
     }
     *length = (DWORD)value;
+    return 0;
+}
+
+/* Content-Length of the response into *length (0 when the header is
+ * missing). 0 or the error that ends the download. */
+static DWORD readContentLength(HINTERNET request, DWORD *length)
+{
+    DWORD error = QueryContentLength(request, length, "InternetGetRequestEx");
+    if (error == ERROR_FILE_TOO_LARGE)
+        return error;
+    if (error != 0 && error != ERROR_INSUFFICIENT_BUFFER && error != ERROR_WINHTTP_HEADER_NOT_FOUND) {
+        LogError("InternetGetRequestEx :  Error in Content Length Header -> %d \n", (int)error);
+        HttpGetLastError(error);
+        return error;
+    }
+    if (error != 0)
+        *length = 0;
     LogInfo("InternetGetRequestEx : Content Length of the request file: %u Bytes\n", (unsigned)*length);
     return 0;
 }
@@ -117,17 +123,15 @@ static void closeDownloadHandles(RequestHandles *handles)
     handles->request = handles->connection = handles->session = VQ_NO_HANDLE;
 }
 
-/* The temporary file's name for the request type: next to the destination
- * for DOWNLOAD_FILE, the thread's data file for GET_DATA, none otherwise. */
-static wchar_t *temporaryFileName(const wchar_t *destination, DWORD requestType)
+wchar_t *DownloadTempFileName(const wchar_t *destination, DWORD requestType, const char *caller)
 {
     if (requestType == DOWNLOAD_FILE) {
         if (!destination)
             return NULL;
         DWORD error = CreateFolder(destination, FALSE);
         if (error != 0)
-            LogError("InternetGetRequestEx : Failed to create the destination directory for the "
-                     "destination file %S \n", destination);
+            LogError("%s : Failed to create the destination directory for the destination file %S \n",
+                     caller, destination);
         size_t bytes = wcslen(destination) * 4 + 30;
         wchar_t *name = (wchar_t *)calloc(bytes, 1);
         if (name)
@@ -233,7 +237,7 @@ DWORD InternetGetRequestEx(BOOL useProxy, const char *protocol, const wchar_t *s
         }
     }
     if (result == 0) {
-        tempName = temporaryFileName(destination, requestType);
+        tempName = DownloadTempFileName(destination, requestType, "InternetGetRequestEx");
         if (tempName) {
             file = CreateFileW(tempName, GENERIC_WRITE, FILE_SHARE_READ, NULL, CREATE_ALWAYS,
                                FILE_ATTRIBUTE_NORMAL, NULL);

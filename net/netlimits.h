@@ -49,6 +49,20 @@
 /* Buffer of the gzip inflation, in bytes (each way). */
 #define VQ_NET_INFLATE_CHUNK_BYTES 65536
 
+/* Bit-rate limited downloads: bytes per block for each KB/s of the agent's
+ * rate; the rate when the agent names none; a block cycle lasts at least
+ * this long (ms); a block slower than the threshold (ms) is followed by the
+ * short pause (ms). */
+#define VQ_NET_BLOCK_BYTES_PER_KBPS 500u
+#define VQ_NET_DEFAULT_RATE_KBPS 1024u
+#define VQ_NET_BLOCK_CYCLE_MS 600u
+#define VQ_NET_SLOW_BLOCK_MS 450u
+#define VQ_NET_SLOW_BLOCK_PAUSE_MS 100u
+
+/* Blocks in a row that may bring no byte before a bit-rate limited download
+ * gives up. */
+#define VQ_NET_MAX_EMPTY_BLOCKS 3
+
 /* Room for the multipart header of a file upload, in wide characters. */
 #define VQ_NET_MULTIPART_HEADER_CHARS 2048
 

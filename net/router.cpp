@@ -5,6 +5,7 @@
  * and the flat name follow in that order. Any other answer of a server is
  * final: trying another address of the same server would only repeat it. */
 #include "net/router.h"
+#include "net/bitrate.h"
 #include "net/download.h"
 #include "net/httpengine.h"
 #include "net/netlimits.h"
@@ -81,10 +82,10 @@ static DWORD tryAddress(const RouteTarget *t, const wchar_t *address)
         return InternetGetDownloader(t->useProxy, t->protocol, address, t->port, t->proxyServer,
                                      t->proxyBypass, t->proxyUser, t->proxyPassword, t->url,
                                      t->destination, t->out, t->requestType, t->keepAlive, TRUE);
-    if (t->mode == VQ_TRANSFER_BITRATE) {
-        LogError("AgentSendRequest : Bit-rate limited transfers are not available in this build \n");
-        return ERROR_NOT_SUPPORTED;
-    }
+    if (t->mode == VQ_TRANSFER_BITRATE)
+        return InternetGetRequestByBitrate(t->useProxy, t->protocol, address, t->port, t->proxyServer,
+                                           t->proxyBypass, t->proxyUser, t->proxyPassword, t->url,
+                                           t->destination, t->out, t->requestType, t->keepAlive);
     /* Mode 2: no GET transfer. */
     return ERROR_WINHTTP_NAME_NOT_RESOLVED;
 }

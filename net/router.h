@@ -21,8 +21,7 @@
  * management server even when a distribution server is enabled. `length`
  * and `mode` as the transfers take them.
  * Result: 0, VQ_NET_NOT_MODIFIED, the error or HTTP status of the last
- * address tried, 12007 when no address could be tried, ERROR_NOT_SUPPORTED
- * for bit-rate limited GET transfers, which this build does not have. On success the address that answered is the
+ * address tried, 12007 when no address could be tried. On success the address that answered is the
  * server's new last access name, in memory and in the ServerInfo key. */
 DWORD AgentSendRequest(const char *url, const char *data, char **out, DWORD requestType,
                        BOOL keepAlive, BYTE toVQServer, DWORD length, DWORD mode);

@@ -218,16 +218,25 @@ TEST_F(Router, SendTypesPostAndModesWithoutTransfer)
     EXPECT_EQ(seen[0].method, "POST");
     EXPECT_EQ(seen[0].header("@body"), "706f73746564");   /* "posted" */
 
-    /* Bit-rate limited GETs are not in this build; mode 2 makes no GET. */
-    const DWORD modes[][2] = {{1, ERROR_NOT_SUPPORTED}, {2, ERROR_WINHTTP_NAME_NOT_RESOLVED}};
-    for (const auto &m : modes) {
-        token = UniqueToken();
-        out = kPoison;
-        EXPECT_EQ(AgentSendRequest(("/case/ok.xml?t=" + token).c_str(), NULL, &out, GET_DATA, TRUE, 1, 0, m[0]),
-                  m[1]);
-        EXPECT_EQ(out, kPoison);
-        EXPECT_TRUE(RequestsWith(token).empty());
-    }
+    /* Mode 1 fetches by blocks after a HEAD request. */
+    token = UniqueToken();
+    out = NULL;
+    ASSERT_EQ(AgentSendRequest(("/case/ok.xml?t=" + token).c_str(), NULL, &out, GET_DATA, TRUE, 1, 0, 1), 0u);
+    ASSERT_NE(out, nullptr);
+    EXPECT_STREQ(out, "hello from the loopback server\n");
+    free(out);
+    seen = RequestsWith(token);
+    ASSERT_EQ(seen.size(), 2u);
+    EXPECT_EQ(seen[0].method, "HEAD");
+    EXPECT_EQ(seen[1].header("Range"), "bytes=0-31");
+
+    /* Mode 2 makes no GET. */
+    token = UniqueToken();
+    out = kPoison;
+    EXPECT_EQ(AgentSendRequest(("/case/ok.xml?t=" + token).c_str(), NULL, &out, GET_DATA, TRUE, 1, 0, 2),
+              (DWORD)ERROR_WINHTTP_NAME_NOT_RESOLVED);
+    EXPECT_EQ(out, kPoison);
+    EXPECT_TRUE(RequestsWith(token).empty());
 }
 
 TEST_F(Router, GetDataFromServerIgnoresTheGivenServer)
