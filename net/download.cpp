@@ -1,0 +1,479 @@
+/* Plain downloads. The body goes to a temporary file first, so that a
+ * transfer that breaks off never leaves a half-written destination and its
+ * length can be checked against Content-Length; only a whole (and, for a
+ * gzip body, inflated) file is loaded into memory or copied over the
+ * destination. One time-out while reading is recovered with a range request
+ * for the rest. */
+#include "net/download.h"
+#include "net/gunzip.h"
+#include "net/httpengine.h"
+#include "net/httperrortext.h"
+#include "net/netlimits.h"
+#include "agent/agentparams.h"
+#include "agent/errortext.h"
+#include "agent/fileutil.h"
+#include "agent/log.h"
+#include "agent/registry.h"
+#include "agent/textconv.h"
+#include "agent/textformat.h"
+
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <wchar.h>
+
+/* Reads the Content-Encoding header and tells whether it names gzip; every
+ * outcome is only logged. */
+static BOOL responseIsGzip(HINTERNET request)
+{
+    DWORD size = 0;
+    BOOL gzip = FALSE;
+    WinHttpQueryHeaders(request, WINHTTP_QUERY_CUSTOM, L"Content-Encoding", WINHTTP_NO_OUTPUT_BUFFER,
+                        &size, WINHTTP_NO_HEADER_INDEX);
+    DWORD error = GetLastError();
+    if (error == ERROR_INSUFFICIENT_BUFFER) {
+        size_t bytes = (size_t)size * 4 + 8;
+        wchar_t *value = (wchar_t *)calloc(bytes, 1);
+        DWORD valueSize = (DWORD)bytes - sizeof(wchar_t);
+        if (value && WinHttpQueryHeaders(request, WINHTTP_QUERY_CUSTOM, L"Content-Encoding", value,
+                                         &valueSize, WINHTTP_NO_HEADER_INDEX)) {
+            LogDebug("InternetGetRequestEx :  Response Header Informations : %S \n", value);
+            if (wcsstr(value, L"gzip")) {
+                LogInfo("InternetGetRequestEx : Response Header contains content-Encoding as gzip \n");
+                gzip = TRUE;
+            } else {
+                LogInfo("InternetGetRequestEx : Response Header doesn't contain content-Encoding as gzip \n");
+            }
+        } else {
+            error = value ? GetLastError() : (DWORD)ERROR_NOT_ENOUGH_MEMORY;
+            LogError("InternetGetRequestEx :  Error in WinHttpQueryHeaders --> %d \n", (int)error);
+            HttpGetLastError(error);
+        }
+        free(value);
+    } else if (error == ERROR_WINHTTP_HEADER_NOT_FOUND) {
+        LogError("InternetGetRequestEx : Response Header doesn't contain content-Encoding. \n");
+    } else {
+        LogError("InternetGetRequestEx :  Error in WinHttpQueryHeaders --> %d \n", (int)error);
+        HttpGetLastError(error);
+    }
+    return gzip;
+}
+
+DWORD QueryContentLength(HINTERNET request, DWORD *length, const char *caller)
+{
+    wchar_t text[VQ_NET_CONTENT_LENGTH_CHARS];
+    DWORD size = sizeof(text) - sizeof(wchar_t);
+    memset(text, 0, sizeof(text));
+    *length = 0;
+    if (!WinHttpQueryHeaders(request, WINHTTP_QUERY_CONTENT_LENGTH, WINHTTP_HEADER_NAME_BY_INDEX,
+                             text, &size, WINHTTP_NO_HEADER_INDEX))
+        return GetLastError();
+    const wchar_t *p = text;
+    while (*p == L' ' || *p == L'\t')
+        p++;
+    unsigned long long value = 0;
+    for (; *p >= L'0' && *p <= L'9'; p++) {
+        value = value * 10 + (unsigned)(*p - L'0');
+        if (value > VQ_NET_MAX_CONTENT_LENGTH) {
+            LogError("%s : Content Length %S is larger than %llu bytes, the largest download this "
+                     "agent can take \n", caller, text, VQ_NET_MAX_CONTENT_LENGTH);
+            return ERROR_FILE_TOO_LARGE;
+        }
+    }
+    *length = (DWORD)value;
+    return 0;
+}
+
+/* Content-Length of the response into *length (0 when the header is
+ * missing). 0 or the error that ends the download. */
+static DWORD readContentLength(HINTERNET request, DWORD *length)
+{
+    DWORD error = QueryContentLength(request, length, "InternetGetRequestEx");
+    if (error == ERROR_FILE_TOO_LARGE)
+        return error;
+    if (error != 0 && error != ERROR_INSUFFICIENT_BUFFER && error != ERROR_WINHTTP_HEADER_NOT_FOUND) {
+        LogError("InternetGetRequestEx :  Error in Content Length Header -> %d \n", (int)error);
+        HttpGetLastError(error);
+        return error;
+    }
+    if (error != 0)
+        *length = 0;
+    LogInfo("InternetGetRequestEx : Content Length of the request file: %u Bytes\n", (unsigned)*length);
+    return 0;
+}
+
+/* Closes the handles the download holds, each failure an ERROR line. */
+static void closeDownloadHandles(RequestHandles *handles)
+{
+    if (handles->request != VQ_NO_HANDLE && !WinHttpCloseHandle(handles->request)) {
+        DWORD error = GetLastError();
+        LogError("InternetGetRequestEx :  Error in WinHttpCloseHandle hRequest --> %d \n", (int)error);
+        HttpGetLastError(error);
+    }
+    if (handles->connection != VQ_NO_HANDLE && !WinHttpCloseHandle(handles->connection)) {
+        DWORD error = GetLastError();
+        LogError("InternetGetRequestEx :  Error in WinHttpCloseHandle hConnect --> %d \n", (int)error);
+        HttpGetLastError(error);
+    }
+    if (handles->session != VQ_NO_HANDLE && !WinHttpCloseHandle(handles->session)) {
+        DWORD error = GetLastError();
+        LogError("InternetGetRequestEx :  Error in WinHttpCloseHandle hSession --> %d \n", (int)error);
+        HttpGetLastError(error);
+    }
+    handles->request = handles->connection = handles->session = VQ_NO_HANDLE;
+}
+
+wchar_t *DownloadTempFileName(const wchar_t *destination, DWORD requestType, const char *caller)
+{
+    if (requestType == DOWNLOAD_FILE) {
+        if (!destination)
+            return NULL;
+        DWORD error = CreateFolder(destination, FALSE);
+        if (error != 0)
+            LogError("%s : Failed to create the destination directory for the destination file %S \n",
+                     caller, destination);
+        size_t bytes = wcslen(destination) * 4 + 30;
+        wchar_t *name = (wchar_t *)calloc(bytes, 1);
+        if (name)
+            swprintf(name, bytes / sizeof(wchar_t), L"%s%d.tmp", destination, (int)GetCurrentThreadId());
+        return name;
+    }
+    if (requestType == GET_DATA) {
+        char *narrow = GetTempDataFileName();
+        wchar_t *name = NULL;
+        if (narrow)
+            ChangeToWideStr(narrow, &name);
+        free(narrow);
+        return name;
+    }
+    return NULL;
+}
+
+/* Range request for what is still missing after a time-out. On 0 the new
+ * handles are in *handles and *restart tells that the server sent the whole
+ * file again (status 200), so the file must start over at byte 0. */
+static DWORD requestRest(BOOL useProxy, const char *protocol, const wchar_t *server,
+                         INTERNET_PORT port, const wchar_t *proxyServer, const wchar_t *proxyBypass,
+                         const wchar_t *proxyUser, const wchar_t *proxyPassword, const wchar_t *url,
+                         DWORD requestType, BOOL keepAlive, DWORD total, DWORD contentLength,
+                         RequestHandles *handles, BOOL *restart)
+{
+    LogInfo("Total Bytes read so far:%u\n", (unsigned)total);
+    LogInfo("InternetGetRequestEx : second attempt to recover from previous error\n");
+    closeDownloadHandles(handles);
+    wchar_t range[VQ_NET_RANGE_HEADER_BYTES / sizeof(wchar_t)];
+    if (total == 0)
+        swprintf(range, sizeof(range) / sizeof(range[0]), L"Range: bytes=0-%u", (unsigned)contentLength);
+    else
+        swprintf(range, sizeof(range) / sizeof(range[0]), L"Range: bytes=%u-%u", (unsigned)total,
+                 (unsigned)contentLength);
+    LogDebug("InternetGetRequestByBitrate: Content-Range Header message: %S\n", range);
+    InitRequestHandles(handles);
+    handles->kind = VQ_REQUEST_GET_HEADER;
+    handles->extraHeader = range;
+    DWORD error = GetInternetRequestHandle(useProxy, protocol, server, port, proxyServer, proxyBypass,
+                                           proxyUser, proxyPassword, url, requestType, keepAlive,
+                                           handles, FALSE);
+    handles->extraHeader = NULL;
+    if (error != 0)
+        return error;
+    /* 206 carries the rest; 200 carries the whole file again and must not be
+     * appended; anything else carries no part of the file at all. */
+    *restart = handles->statusCode == 200;
+    if (handles->statusCode != 200 && handles->statusCode != 206) {
+        LogError("InternetGetRequestEx : Failed with the http status code, %d \n", handles->statusCode);
+        return (DWORD)handles->statusCode;
+    }
+    if (*restart)
+        LogInfo("InternetGetRequestEx : The server sent the whole file again; the download "
+                "starts over at byte 0\n");
+    return 0;
+}
+
+static BOOL writeAll(HANDLE file, const BYTE *data, DWORD size)
+{
+    while (size > 0) {
+        DWORD written = 0;
+        if (!WriteFile(file, data, size, &written, NULL) || written == 0)
+            return FALSE;
+        data += written;
+        size -= written;
+    }
+    return TRUE;
+}
+
+DWORD InternetGetRequestEx(BOOL useProxy, const char *protocol, const wchar_t *server,
+                           INTERNET_PORT port, const wchar_t *proxyServer,
+                           const wchar_t *proxyBypass, const wchar_t *proxyUser,
+                           const wchar_t *proxyPassword, const wchar_t *url,
+                           const wchar_t *destination, char **out, DWORD requestType,
+                           BOOL keepAlive, BOOL acceptGzip)
+{
+    LogDebug("@@@@@@@@ Inside InternetGetRequestEx Method @@@@@@@@ \n");
+    LogInfo("InternetGetRequestEx : Velquin Server & Port -> %S : %d \n", server ? server : L"", (int)port);
+    LogDebug("InternetGetRequestEx : URL to Get -> %S \n", url ? url : L"");
+
+    RequestHandles handles;
+    InitRequestHandles(&handles);
+    DWORD result = GetInternetRequestHandle(useProxy, protocol, server, port, proxyServer, proxyBypass,
+                                            proxyUser, proxyPassword, url, requestType, keepAlive,
+                                            &handles, acceptGzip);
+    BOOL gzip = FALSE;
+    if (acceptGzip && handles.request != VQ_NO_HANDLE)
+        gzip = responseIsGzip(handles.request);
+
+    wchar_t *tempName = NULL;
+    HANDLE file = INVALID_HANDLE_VALUE;
+    DWORD contentLength = 0;
+    if (result == 0) {
+        if (handles.statusCode == 304) {
+            LogInfo("InternetGetRequestEx :File not modified since the time: %S\n", L"");
+            result = VQ_NET_NOT_MODIFIED;
+        } else if (handles.statusCode != 200) {
+            LogError("InternetGetRequestEx : Failed with the http status code, %d \n", handles.statusCode);
+            result = (DWORD)handles.statusCode;
+        } else {
+            result = readContentLength(handles.request, &contentLength);
+        }
+    }
+    if (result == 0) {
+        tempName = DownloadTempFileName(destination, requestType, "InternetGetRequestEx");
+        if (tempName) {
+            file = CreateFileW(tempName, GENERIC_WRITE, FILE_SHARE_READ, NULL, CREATE_ALWAYS,
+                               FILE_ATTRIBUTE_NORMAL, NULL);
+            if (file == INVALID_HANDLE_VALUE) {
+                result = GetLastError();
+                LogError("InternetGetRequestEx : Error occured while creating the file --> %d \n", (int)result);
+                HttpGetLastError(result);
+            }
+        } else if (requestType == GET_DATA || requestType == DOWNLOAD_FILE) {
+            result = requestType == DOWNLOAD_FILE && !destination ? (DWORD)ERROR_INVALID_PARAMETER
+                                                                  : (DWORD)ERROR_NOT_ENOUGH_MEMORY;
+            LogError("InternetGetRequestEx : Error occured while creating the file --> %d \n", (int)result);
+            HttpGetLastError(result);
+        }
+    }
+
+    if (result == 0) {
+        DWORD total = 0;
+        BOOL checkSize = TRUE;
+        /* A time-out is recovered only when the bytes have grown past those
+         * held at the previous recovery: a server that stalls at the same
+         * place again, or sends the same start again, ends the download
+         * instead of keeping it in a loop. */
+        BOOL recovered = FALSE;
+        DWORD recoveredAt = 0;
+        BYTE *buffer = NULL;
+        DWORD bufferSize = 0;
+        for (;;) {
+            DWORD available = 0;
+            if (!WinHttpQueryDataAvailable(handles.request, &available)) {
+                DWORD error = NormalizeReceiveError(GetLastError());
+                LogError("InternetGetRequestEx : Error occured in WinHttpQueryDataAvailable --> %d \n",
+                         (int)error);
+                HttpGetLastError(error);
+                if (error != ERROR_WINHTTP_TIMEOUT || (recovered && total <= recoveredAt)) {
+                    result = error;
+                    break;
+                }
+                BOOL restart = FALSE;
+                error = requestRest(useProxy, protocol, server, port, proxyServer, proxyBypass,
+                                    proxyUser, proxyPassword, url, requestType, keepAlive, total,
+                                    contentLength, &handles, &restart);
+                if (error != 0) {
+                    result = error;
+                    break;
+                }
+                if (restart && file != INVALID_HANDLE_VALUE) {
+                    LARGE_INTEGER zero;
+                    zero.QuadPart = 0;
+                    if (!SetFilePointerEx(file, zero, NULL, FILE_BEGIN) || !SetEndOfFile(file)) {
+                        result = GetLastError();
+                        LogError("InternetGetRequestEx :  Error in WriteFile --> %d \n", (int)result);
+                        checkSize = FALSE;
+                        break;
+                    }
+                }
+                recovered = TRUE;
+                recoveredAt = total;
+                if (restart)
+                    total = 0;
+                continue;
+            }
+            if (available == 0)
+                break;
+            if (available + 1 > bufferSize) {
+                BYTE *bigger = (BYTE *)realloc(buffer, (size_t)available + 1);
+                if (!bigger) {
+                    result = ERROR_NOT_ENOUGH_MEMORY;
+                    checkSize = FALSE;
+                    break;
+                }
+                buffer = bigger;
+                bufferSize = available + 1;
+            }
+            DWORD got = 0;
+            if (!WinHttpReadData(handles.request, buffer, available, &got)) {
+                result = NormalizeReceiveError(GetLastError());
+                LogError("InternetGetRequestEx :  Error in WinHttpReadData --> %d \n", (int)result);
+                HttpGetLastError(result);
+                checkSize = FALSE;
+                break;
+            }
+            total += got;
+            if (file != INVALID_HANDLE_VALUE && !writeAll(file, buffer, got)) {
+                result = GetLastError();
+                LogError("InternetGetRequestEx :  Error in WriteFile --> %d \n", (int)result);
+                checkSize = FALSE;
+                break;
+            }
+            if (total == contentLength) {
+                LogInfo("Bytes read reached the contenlength\n");
+                break;
+            }
+            if (got == 0)
+                break;
+        }
+        free(buffer);
+        if (checkSize) {
+            LogInfo("InternetGetRequestEx : Total bytes read = %u\n", (unsigned)total);
+            if (result == 0) {
+                LARGE_INTEGER fileSize;
+                fileSize.QuadPart = total;
+                if (file != INVALID_HANDLE_VALUE && !GetFileSizeEx(file, &fileSize))
+                    fileSize.QuadPart = -1;
+                if (fileSize.QuadPart == (LONGLONG)contentLength) {
+                    LogInfo("InternetGetRequestEx : GetFileSize returns :  %u\n", (unsigned)fileSize.QuadPart);
+                    LogInfo("InternetGetRequestEx : File completely downloaded..!\n");
+                } else {
+                    result = VQ_NET_INCOMPLETE_FILE;
+                    LogInfo("InternetGetRequestEx : Error in downloading..!\n");
+                    LogInfo("InternetGetRequestEx : Only partial file downloaded. GetFileSize returns :  %u\n",
+                            (unsigned)fileSize.QuadPart);
+                }
+            }
+        }
+    }
+    /* WriteFile keeps no buffer of its own, so closing the handle is all it
+     * takes for the data to be read back; forcing the temporary file to the
+     * disk (FlushFileBuffers) would only slow a file that is read once and
+     * deleted. */
+    if (file != INVALID_HANDLE_VALUE)
+        CloseHandle(file);
+    closeDownloadHandles(&handles);
+
+    if (result == 0 && tempName) {
+        if (acceptGzip && gzip) {
+            LogInfo("InternetGetRequestEx : Successfully downloaded the Gzip compressed file from the "
+                    "server %S \n", server ? server : L"");
+            LogDebug("InternetGetRequestEx : Need to decompress the file\n");
+            DWORD error = InflateGzipFile(tempName);
+            if (error == 0) {
+                LogInfo("InternetGetRequestEx : File Decompressed successfully.\n");
+            } else {
+                LogError("InternetGetRequestEx : Could not decompress the gzip file --> %d \n", (int)error);
+                HttpGetLastError(error);
+                result = error;
+            }
+        }
+    }
+    if (result == 0 && tempName) {
+        if (requestType == GET_DATA) {
+            char *data = NULL;
+            if (LoadDatafromFile(&data) == 1) {
+                LogDebug("Data in memory : %s\n", data);
+                if (out)
+                    *out = data;
+                else
+                    free(data);
+            } else {
+                LogError("InternetGetRequestEx: could n't read the data from .tmp file \n");
+                result = ERROR_OPEN_FAILED;
+            }
+        } else if (!CopyFileW(tempName, destination, FALSE)) {
+            result = GetLastError();
+            LogError("InternetGetRequestEx : could n't copy from %S file to %S ,\n", tempName, destination);
+            LogErrorMessage(result);
+        } else {
+            LogInfo("InternetGetRequestEx : Successfully downloaded the file %S from the server %S to "
+                    "the destination file %S \n", url ? url : L"", server ? server : L"", destination);
+        }
+    }
+    if (tempName) {
+        if (file != INVALID_HANDLE_VALUE)
+            DeleteFileW(tempName);
+        free(tempName);
+    }
+    LogDebug("@@@@@@@@ End Of InternetGetRequestEx Method @@@@@@@@ \n");
+    return result;
+}
+
+DWORD InternetGetDownloader(BOOL useProxy, const char *protocol, const wchar_t *server,
+                            INTERNET_PORT port, const wchar_t *proxyServer,
+                            const wchar_t *proxyBypass, const wchar_t *proxyUser,
+                            const wchar_t *proxyPassword, const wchar_t *url,
+                            const wchar_t *destination, char **out, DWORD requestType,
+                            BOOL keepAlive, BOOL acceptGzip)
+{
+    BOOL dataFile = url && (wcsstr(url, L".xml") || wcsstr(url, L".json"));
+    if (!dataFile) {
+        LogInfo("InternetGetDownloader : Velquin Server & Port -> %S : %d \n", server ? server : L"",
+                (int)port);
+        DWORD mode = 0;
+        if (ReadDwordRegistryData(HKEY_LOCAL_MACHINE, VQ_SETTINGS_KEY, "DownloadMode", &mode) != 0)
+            mode = 0;
+        if (mode == 1 && requestType == DOWNLOAD_FILE) {
+            LogError("InternetGetDownloader : Resumable downloads (Download Mode 1) are not available "
+                     "in this build \n");
+            return ERROR_NOT_SUPPORTED;
+        }
+        LogInfo("InternetGetDownloader : Download Mode %d\n", (int)mode);
+    }
+    return InternetGetRequestEx(useProxy, protocol, server, port, proxyServer, proxyBypass, proxyUser,
+                                proxyPassword, url, destination, out, requestType, keepAlive, acceptGzip);
+}
+
+int LoadDatafromFile(char **out)
+{
+    char *name = GetTempDataFileName();
+    if (!name)
+        return 0;
+    LogDebug("LoadDatafromFile: tmpDataFilePath, %s\n", name);
+    wchar_t *wideName = NULL;
+    ChangeToWideStr(name, &wideName);
+    free(name);
+    FILE *file = wideName ? _wfopen(wideName, L"r") : NULL;
+    free(wideName);
+    if (!file)
+        return 0;
+    /* One buffer of the file's size, filled in order: text mode can only
+     * make the data shorter than the file. */
+    long long size = -1;
+    if (_fseeki64(file, 0, SEEK_END) == 0)
+        size = _ftelli64(file);
+    if (size < 0 || (unsigned long long)size >= (unsigned long long)SIZE_MAX || _fseeki64(file, 0, SEEK_SET) != 0) {
+        fclose(file);
+        return 0;
+    }
+    char *data = (char *)calloc((size_t)size + 1, 1);
+    if (!data) {
+        fclose(file);
+        return 0;
+    }
+    size_t used = 0;
+    while (used < (size_t)size) {
+        size_t want = (size_t)size - used;
+        if (want > VQ_NET_LOAD_CHUNK_BYTES)
+            want = VQ_NET_LOAD_CHUNK_BYTES;
+        size_t got = fread(data + used, 1, want, file);
+        if (got == 0)
+            break;
+        used += got;
+    }
+    fclose(file);
+    if (out)
+        *out = data;
+    else
+        free(data);
+    return 1;
+}

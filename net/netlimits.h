@@ -1,0 +1,82 @@
+/* Named limits and defaults of the agent's WinHTTP client, with their units:
+ * the request engine's retries and waits, the security settings it applies,
+ * the sizes of its buffers and the result codes that the downloads add to
+ * the Windows error codes. */
+#ifndef VQ_NET_NETLIMITS_H
+#define VQ_NET_NETLIMITS_H
+
+/* The user agent of every request. */
+#define VQ_NET_USER_AGENT L"VelquinAgent"
+
+/* Send attempts per opened request (the counter starts at 0). */
+#define VQ_NET_MAX_SEND_ATTEMPTS 5
+
+/* Wait before a request is resent on the same handle after the server asked
+ * for a resend, in milliseconds. */
+#define VQ_NET_RESEND_WAIT_MS 5000u
+
+/* Time-outs when the agent's registry names none, in milliseconds. */
+#define VQ_NET_DEFAULT_CONNECT_TIMEOUT_MS 30000u
+#define VQ_NET_DEFAULT_REQUEST_TIMEOUT_MS 60000u
+
+/* TLS 1.0, 1.1 and 1.2: set on Windows 7 and 8, whose defaults lack 1.1 and
+ * 1.2. */
+#define VQ_NET_SECURE_PROTOCOLS 0x00000A80u
+
+/* Unknown authority, wrong usage, wrong name, expired: the agent's servers
+ * use self-made certificates, so none of these is checked. */
+#define VQ_NET_IGNORE_CERT_FLAGS 0x00003300u
+
+/* Proxy user names and passwords shorter than this (characters) are not
+ * set at all. */
+#define VQ_NET_MIN_PROXY_CREDENTIAL_CHARS 2
+
+/* A server address is tried only when it is longer than this (characters). */
+#define VQ_NET_MAX_UNUSABLE_ADDRESS_CHARS 2
+
+/* Room for the range header line of a resumed request, in bytes. */
+#define VQ_NET_RANGE_HEADER_BYTES 400
+
+/* Room for the text of a Content-Length value, in characters. */
+#define VQ_NET_CONTENT_LENGTH_CHARS 64
+
+/* Largest Content-Length a download accepts: the byte counters are 32-bit. */
+#define VQ_NET_MAX_CONTENT_LENGTH 0xFFFFFFFFull
+
+/* Read size of the in-memory load of the temporary data file, in bytes. */
+#define VQ_NET_LOAD_CHUNK_BYTES 1024
+
+/* Buffer of the gzip inflation, in bytes (each way). */
+#define VQ_NET_INFLATE_CHUNK_BYTES 65536
+
+/* Bit-rate limited downloads: bytes per block for each KB/s of the agent's
+ * rate; the rate when the agent names none; a block cycle lasts at least
+ * this long (ms); a block slower than the threshold (ms) is followed by the
+ * short pause (ms). */
+#define VQ_NET_BLOCK_BYTES_PER_KBPS 500u
+#define VQ_NET_DEFAULT_RATE_KBPS 1024u
+#define VQ_NET_BLOCK_CYCLE_MS 600u
+#define VQ_NET_SLOW_BLOCK_MS 450u
+#define VQ_NET_SLOW_BLOCK_PAUSE_MS 100u
+
+/* Blocks in a row that may bring no byte before a bit-rate limited download
+ * gives up. */
+#define VQ_NET_MAX_EMPTY_BLOCKS 3
+
+/* Room for the multipart header of a file upload, in wide characters. */
+#define VQ_NET_MULTIPART_HEADER_CHARS 2048
+
+/* Largest Content-Length of an upload's answer: its buffer of
+ * (length + 2) * 4 + 4 bytes must fit in 32 bits. */
+#define VQ_NET_MAX_RESPONSE_LENGTH ((0xFFFFFFFFu - 4u) / 4u - 2u)
+
+/* Results besides the Windows codes: the resource was not modified (304),
+ * and the file on disk is not as long as the server's Content-Length. */
+#define VQ_NET_NOT_MODIFIED 90001u
+#define VQ_NET_INCOMPLETE_FILE 707u
+
+/* The receive time-out as Wine's WinHTTP reports it while reading a body:
+ * the socket's own code WSAETIMEDOUT. */
+#define VQ_NET_SOCKET_TIMEOUT 10060u
+
+#endif

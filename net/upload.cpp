@@ -1,0 +1,415 @@
+/* Uploads. Both operations open their own session, connection and POST
+ * request with the engine's settings (user agent, proxy and its
+ * credentials, secure protocols, ignored certificate errors) and follow the
+ * engine's retry rule, except that a reopen replaces only the request
+ * handle. The body is the data as it is: no multipart framing. */
+#include "net/upload.h"
+#include "net/httpengine.h"
+#include "net/httperrortext.h"
+#include "net/retryrule.h"
+#include "agent/agentparams.h"
+#include "agent/fileutil.h"
+#include "agent/log.h"
+#include "agent/textconv.h"
+
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <wchar.h>
+
+/* What is posted and how the log lines are named. */
+struct UploadSpec {
+    const char *name;       /* "InternetSendRequestEx" or "InternetSendRequestByBitRate" */
+    BOOL fromFile;
+    const char *data;       /* memory upload */
+    DWORD postSize;
+    const char *filePath;   /* file upload */
+    DWORD blockSize;
+    DWORD requestType;
+    BOOL keepAlive;
+};
+
+static BOOL isHttps(const char *protocol)
+{
+    return protocol && _stricmp(protocol, "https") == 0;
+}
+
+/* Connection header, time-out, certificate flags, proxy credentials. */
+static DWORD configure(const UploadSpec *spec, const char *protocol, BOOL useProxy,
+                       const wchar_t *proxyUser, const wchar_t *proxyPassword, HINTERNET request)
+{
+    BOOL keepAlive = spec->fromFile ? TRUE : spec->keepAlive;
+    const wchar_t *header = keepAlive ? L"Connection: Keep-Alive" : L"Connection: close";
+    if (!WinHttpAddRequestHeaders(request, header, (DWORD)-1L, WINHTTP_ADDREQ_FLAG_ADD)) {
+        DWORD error = GetLastError();
+        LogError("%s :  Error in WinHttpAddRequestHeaders --> %d \n", spec->name, (int)error);
+        HttpGetLastError(error);
+    }
+    BOOL ok = TRUE;
+    if (!spec->fromFile && spec->requestType == SEND_DATA) {
+        DWORD timeout = gv_agentParams.HTTPConnectionTimeout;
+        ok = WinHttpSetOption(request, WINHTTP_OPTION_CONNECT_TIMEOUT, &timeout, sizeof(timeout));
+    }
+    if (ok && isHttps(protocol)) {
+        DWORD security = 0;
+        DWORD size = sizeof(security);
+        WinHttpQueryOption(request, WINHTTP_OPTION_SECURITY_FLAGS, &security, &size);
+        security |= VQ_NET_IGNORE_CERT_FLAGS;
+        ok = WinHttpSetOption(request, WINHTTP_OPTION_SECURITY_FLAGS, &security, sizeof(security));
+        if (ok)
+            LogDebug("%s :  The request is updated with the internet option security flags. \n", spec->name);
+    }
+    if (ok && useProxy && proxyUser && wcslen(proxyUser) >= VQ_NET_MIN_PROXY_CREDENTIAL_CHARS) {
+        ok = WinHttpSetOption(request, WINHTTP_OPTION_PROXY_USERNAME, (void *)proxyUser,
+                              (DWORD)wcslen(proxyUser));
+        if (ok && proxyPassword && wcslen(proxyPassword) >= VQ_NET_MIN_PROXY_CREDENTIAL_CHARS)
+            ok = WinHttpSetOption(request, WINHTTP_OPTION_PROXY_PASSWORD, (void *)proxyPassword,
+                                  (DWORD)wcslen(proxyPassword));
+    }
+    if (!ok) {
+        DWORD error = GetLastError();
+        LogError("%s :  Error in WinHttpSetOption --> %d \n", spec->name, (int)error);
+        HttpGetLastError(error);
+        return error;
+    }
+    return 0;
+}
+
+/* Sends the request with the file as its body, in blocks. FALSE when the
+ * send itself failed (the error is the thread's last error). */
+static BOOL sendFile(const UploadSpec *spec, HINTERNET request)
+{
+    wchar_t *widePath = NULL;
+    ChangeToWideStr(spec->filePath, &widePath);
+    FILE *file = widePath ? _wfopen(widePath, L"rb") : NULL;
+    free(widePath);
+    if (!file)
+        return TRUE;   /* nothing sent: the receive step reports the state */
+    char *block = (char *)malloc(spec->blockSize);
+    if (!block) {
+        fclose(file);
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return FALSE;
+    }
+    wchar_t header[VQ_NET_MULTIPART_HEADER_CHARS];
+    _snwprintf(header, VQ_NET_MULTIPART_HEADER_CHARS - 1,
+               L"Content-type: multipart/form-data; filesize=\"%d\"", (int)spec->postSize);
+    header[VQ_NET_MULTIPART_HEADER_CHARS - 1] = L'\0';
+    LogInfo("InternetSendRequestByBitRate: Header buffer: %S", header);
+    BOOL sent = WinHttpSendRequest(request, header, (DWORD)-1L, WINHTTP_NO_REQUEST_DATA, 0,
+                                   spec->postSize, 0);
+    DWORD error = sent ? 0 : GetLastError();
+    DWORD left = spec->postSize;
+    while (sent && left > 0) {
+        size_t want = left < spec->blockSize ? left : spec->blockSize;
+        size_t got = fread(block, 1, want, file);
+        if (got == 0)
+            break;
+        DWORD written = 0;
+        if (!WinHttpWriteData(request, block, (DWORD)got, &written))
+            break;
+        left -= (DWORD)got;
+    }
+    free(block);
+    fclose(file);
+    if (!sent)
+        SetLastError(error);
+    return sent;
+}
+
+/* Reads the status and, on 200 with `out`, the answer. */
+static DWORD readAnswer(const UploadSpec *spec, const wchar_t *server, HINTERNET request, char **out)
+{
+    DWORD size = 0;
+    WinHttpQueryHeaders(request, WINHTTP_QUERY_RAW_HEADERS_CRLF, WINHTTP_HEADER_NAME_BY_INDEX,
+                        WINHTTP_NO_OUTPUT_BUFFER, &size, WINHTTP_NO_HEADER_INDEX);
+    DWORD error = GetLastError();
+    if (error != ERROR_INSUFFICIENT_BUFFER) {
+        LogError("%s :  Error in WinHttpQueryHeaders --> %d \n", spec->name, (int)error);
+        HttpGetLastError(error);
+        return error;
+    }
+    size_t bytes = (size_t)size * 4 + 8;
+    wchar_t *raw = (wchar_t *)calloc(bytes, 1);
+    DWORD rawSize = (DWORD)bytes - sizeof(wchar_t);
+    if (!raw)
+        return ERROR_NOT_ENOUGH_MEMORY;
+    if (!WinHttpQueryHeaders(request, WINHTTP_QUERY_RAW_HEADERS_CRLF, WINHTTP_HEADER_NAME_BY_INDEX,
+                             raw, &rawSize, WINHTTP_NO_HEADER_INDEX)) {
+        error = GetLastError();
+        LogError("%s :  Error in WinHttpQueryHeaders --> %d \n", spec->name, (int)error);
+        HttpGetLastError(error);
+        free(raw);
+        return error;
+    }
+    LogDebug("%s :  Header Informations : \n %S \n", spec->name, raw);
+    free(raw);
+
+    DWORD status = 0;
+    DWORD statusSize = sizeof(status);
+    if (!WinHttpQueryHeaders(request, WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
+                             WINHTTP_HEADER_NAME_BY_INDEX, &status, &statusSize, WINHTTP_NO_HEADER_INDEX)) {
+        error = GetLastError();
+        LogError("%s : WinHttpQueryHeaders failed with the error code while getting http status code %d \n",
+                 spec->name, (int)error);
+        return error;
+    }
+    if (status == 407) {
+        LogError("%s : Proxy Credentials are failed to authenticate %d \n", spec->name, (int)status);
+        return 407;
+    }
+    if (status != 200) {
+        char *name = NULL;
+        ChangeWideToUtf8Str(server, &name);
+        LogError("%s : Failed to post the data to the server %s with http status code %d \n", spec->name,
+                 name ? name : "", (int)status);
+        free(name);
+        return status;
+    }
+    LogInfo("%s : Successfully posted the data to the server %S \n", spec->name, server);
+    if (!out)
+        return 0;
+    LogInfo("%s : Reading the response sent by the server %S \n", spec->name, server);
+    DWORD length = 0;
+    DWORD lengthSize = sizeof(length);
+    if (!WinHttpQueryHeaders(request, WINHTTP_QUERY_CONTENT_LENGTH | WINHTTP_QUERY_FLAG_NUMBER,
+                             WINHTTP_HEADER_NAME_BY_INDEX, &length, &lengthSize, WINHTTP_NO_HEADER_INDEX)) {
+        error = GetLastError();
+        LogError("%s :  WinHttpQueryHeaders failed with the error code while getting content length -> %d \n",
+                 spec->name, (int)error);
+        HttpGetLastError(error);
+        return error;
+    }
+    if (length > VQ_NET_MAX_RESPONSE_LENGTH) {
+        LogError("%s : The answer of %u bytes is too long to hold \n", spec->name, (unsigned)length);
+        return ERROR_FILE_TOO_LARGE;
+    }
+    char *answer = (char *)calloc((size_t)(length + 2) * 4 + 4, 1);
+    if (!answer)
+        return ERROR_NOT_ENOUGH_MEMORY;
+    DWORD limit = length + 2;
+    DWORD used = 0;
+    while (used < limit) {
+        DWORD got = 0;
+        if (!WinHttpReadData(request, answer + used, limit - used, &got) || got == 0)
+            break;
+        used += got;
+        LogDebug("%s : Received response from server %S: \n %s \n", spec->name, server, answer);
+        LogDebug("%s :  No Of Bytes -> %d \n", spec->name, (int)got);
+    }
+    *out = answer;
+    return 0;
+}
+
+static void closeAll(const UploadSpec *spec, HINTERNET request, HINTERNET connection, HINTERNET session)
+{
+    const char *names[3] = {"hRequest", "hConnect", "hSession"};
+    HINTERNET handles[3] = {request, connection, session};
+    for (int i = 0; i < 3; i++) {
+        if (handles[i] && !WinHttpCloseHandle(handles[i])) {
+            DWORD error = GetLastError();
+            LogError("%s :  Error in WinHttpCloseHandle %s --> %d \n", spec->name, names[i], (int)error);
+            HttpGetLastError(error);
+        }
+    }
+}
+
+static DWORD post(const UploadSpec *spec, BOOL useProxy, const char *protocol, const wchar_t *server,
+                  INTERNET_PORT port, const wchar_t *proxyServer, const wchar_t *proxyBypass,
+                  const wchar_t *proxyUser, const wchar_t *proxyPassword, const wchar_t *url,
+                  char **out, DWORD resendWaitMs)
+{
+    HINTERNET session;
+    if (useProxy) {
+        LogInfo("%s : Proxy Server Name : %S \n", spec->name, proxyServer ? proxyServer : L"");
+        session = WinHttpOpen(VQ_NET_USER_AGENT, WINHTTP_ACCESS_TYPE_NAMED_PROXY, proxyServer,
+                              proxyBypass ? proxyBypass : WINHTTP_NO_PROXY_BYPASS, 0);
+    } else {
+        session = WinHttpOpen(VQ_NET_USER_AGENT, WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME,
+                              WINHTTP_NO_PROXY_BYPASS, 0);
+    }
+    if (!session) {
+        DWORD error = GetLastError();
+        LogError("%s :  Error in WinHttpOpen --> %d \n", spec->name, (int)error);
+        HttpGetLastError(error);
+        return error;
+    }
+    DWORD flags = WINHTTP_FLAG_REFRESH;
+    if (isHttps(protocol)) {
+        SetSecureProtocols(session);
+        flags |= WINHTTP_FLAG_SECURE;
+    }
+    HINTERNET connection = WinHttpConnect(session, server, port, 0);
+    if (!connection) {
+        DWORD error = GetLastError();
+        LogError("%s :  Error in WinHttpConnect --> %d \n", spec->name, (int)error);
+        HttpGetLastError(error);
+        WinHttpCloseHandle(session);
+        return error;
+    }
+    HINTERNET request = WinHttpOpenRequest(connection, L"POST", url, NULL, WINHTTP_NO_REFERER,
+                                           WINHTTP_DEFAULT_ACCEPT_TYPES, flags);
+    if (!request) {
+        DWORD error = GetLastError();
+        LogError("%s :  Error in WinHttpOpenRequest --> %d \n", spec->name, (int)error);
+        HttpGetLastError(error);
+        WinHttpCloseHandle(connection);
+        WinHttpCloseHandle(session);
+        return error;
+    }
+
+    DWORD result = configure(spec, protocol, useProxy, proxyUser, proxyPassword, request);
+    BOOL reopened = FALSE;
+    BOOL received = FALSE;
+    for (int attempt = 0; result == 0 && !received && attempt < VQ_NET_MAX_SEND_ATTEMPTS;) {
+        BOOL sent;
+        if (spec->fromFile) {
+            sent = sendFile(spec, request);
+        } else {
+            if (spec->requestType == SEND_DATA) {
+                DWORD timeout = gv_agentParams.HTTPRequestTimeout;
+                if (!WinHttpSetOption(request, WINHTTP_OPTION_RECEIVE_TIMEOUT, &timeout, sizeof(timeout))) {
+                    DWORD error = GetLastError();
+                    LogError("%s :  Error in WinHttpSetOption before send request--> %d \n", spec->name,
+                             (int)error);
+                    HttpGetLastError(error);
+                }
+            }
+            if (spec->requestType == SEND_MULTIPART_DATA &&
+                !WinHttpAddRequestHeaders(request, L"Content-Type: multipart/form-data", (DWORD)-1L,
+                                          WINHTTP_ADDREQ_FLAG_ADD)) {
+                DWORD error = GetLastError();
+                LogError("%s :  Error in WinHttpAddRequestHeaders (second Header ) --> %d \n", spec->name,
+                         (int)error);
+                HttpGetLastError(error);
+            }
+            sent = WinHttpSendRequest(request, WINHTTP_NO_ADDITIONAL_HEADERS, 0, (void *)spec->data,
+                                      spec->postSize, spec->postSize, 0);
+        }
+        NetRetryAction action;
+        DWORD error = 0;
+        if (!sent) {
+            error = GetLastError();
+            if (error == ERROR_WINHTTP_LOGIN_FAILURE || error == ERROR_WINHTTP_OPERATION_CANCELLED)
+                LogInfo("%s : Going to close the request handle and going to resending the data to the "
+                        "server %S \n", spec->name, server);
+            action = DecideNetRetry(NET_STEP_SEND, error, reopened);
+            if (action != NET_RETRY_REOPEN) {
+                LogError("%s :  Error in WinHttpSendRequest -> %d \n", spec->name, (int)error);
+                HttpGetLastError(error);
+                result = error;
+                break;
+            }
+        } else if (WinHttpReceiveResponse(request, NULL)) {
+            received = TRUE;
+            break;
+        } else {
+            error = GetLastError();
+            action = DecideNetRetry(NET_STEP_RECEIVE, error, reopened);
+            if (action == NET_RETRY_RESEND_AFTER_WAIT) {
+                LogInfo("%s : Resending the data to the server %S \n", spec->name, server);
+                Sleep(resendWaitMs);
+                attempt++;
+                continue;
+            }
+            if (action == NET_RETRY_GIVE_UP) {
+                LogInfo("%s :  Error - WinHttpReceiveResponse --> %d \n", spec->name, (int)error);
+                HttpGetLastError(error);
+                result = error;
+                break;
+            }
+            LogInfo("%s : Going to close the request handle and going to resending the data to the server "
+                    "%S,as the error code received is %d \n", spec->name, server, (int)error);
+            if (action == NET_RETRY_RESEND_NOW) {
+                attempt++;
+                continue;
+            }
+        }
+        /* Reopen: a new POST request on the same connection. */
+        WinHttpCloseHandle(request);
+        request = WinHttpOpenRequest(connection, L"POST", url, NULL, WINHTTP_NO_REFERER,
+                                     WINHTTP_DEFAULT_ACCEPT_TYPES, flags);
+        if (!request) {
+            error = GetLastError();
+            LogError("%s :  Error in WinHttpOpenRequest --> %d \n", spec->name, (int)error);
+            HttpGetLastError(error);
+            WinHttpCloseHandle(connection);
+            WinHttpCloseHandle(session);
+            return error;
+        }
+        reopened = TRUE;
+        attempt = 0;
+        result = configure(spec, protocol, useProxy, proxyUser, proxyPassword, request);
+    }
+    if (result == 0)
+        result = readAnswer(spec, server, request, out);
+    closeAll(spec, request, connection, session);
+    return result;
+}
+
+DWORD InternetSendRequestEx(BOOL useProxy, const char *protocol, const wchar_t *server,
+                            INTERNET_PORT port, const wchar_t *proxyServer,
+                            const wchar_t *proxyBypass, const wchar_t *proxyUser,
+                            const wchar_t *proxyPassword, const wchar_t *url, const char *data,
+                            char **out, DWORD requestType, BOOL keepAlive, DWORD length,
+                            DWORD resendWaitMs)
+{
+    LogDebug("@@@@@@@@ Inside InternetSendRequestEx Method @@@@@@@@ \n");
+    LogInfo("InternetSendRequestEx : Velquin Server & Port -> %S : %d \n", server ? server : L"", (int)port);
+    LogDebug("InternetSendRequestEx : URL to Post -> %S \n", url ? url : L"");
+    LogDebug("InternetSendRequestEx : Data to Send -> \n %s \n", data ? data : "");
+    DWORD result = ERROR_INVALID_DATA;
+    if (data) {
+        UploadSpec spec;
+        memset(&spec, 0, sizeof(spec));
+        spec.name = "InternetSendRequestEx";
+        spec.data = data;
+        spec.postSize = requestType == SEND_MULTIPART_DATA && length != 0 ? length : (DWORD)strlen(data);
+        spec.requestType = requestType;
+        spec.keepAlive = keepAlive;
+        LogDebug("InternetSendRequestEx : dwPostSize: %d \n", (int)spec.postSize);
+        result = post(&spec, useProxy, protocol, server, port, proxyServer, proxyBypass, proxyUser,
+                      proxyPassword, url, out, resendWaitMs);
+    }
+    LogDebug("@@@@@@@@ End Of InternetSendRequestEx Method @@@@@@@@ \n");
+    return result;
+}
+
+DWORD InternetSendRequestByBitRate(BOOL useProxy, const char *protocol, const wchar_t *server,
+                                   INTERNET_PORT port, const wchar_t *proxyServer,
+                                   const wchar_t *proxyBypass, const wchar_t *proxyUser,
+                                   const wchar_t *proxyPassword, const wchar_t *url,
+                                   const char *filePath, char **out, DWORD requestType,
+                                   BOOL keepAlive, DWORD blockSize, DWORD resendWaitMs)
+{
+    LogDebug("***************** Inside InternetSendRequestByBitRate Method ***************** \n");
+    LogInfo("InternetSendRequestByBitRate : Velquin Server & Port -> %S : %d \n", server ? server : L"",
+            (int)port);
+    LogDebug("InternetSendRequestByBitRate : URL to Post -> %S \n", url ? url : L"");
+    DWORD result = ERROR_INVALID_DATA;
+    ULONGLONG size = 0;
+    if (filePath) {
+        if (!GetFileSizeByName(filePath, &size))
+            size = 0;
+        DWORD low = (DWORD)(size & 0xFFFFFFFFu);
+        if ((int)low <= 0) {
+            LogError("InternetSendRequestByBitRate: File Size is zero: %d\n", (int)low);
+        } else if (blockSize == 0) {
+            LogError("InternetSendRequestByBitRate: Block size is zero\n");
+        } else {
+            UploadSpec spec;
+            memset(&spec, 0, sizeof(spec));
+            spec.name = "InternetSendRequestByBitRate";
+            spec.fromFile = TRUE;
+            spec.filePath = filePath;
+            spec.postSize = low;
+            spec.blockSize = blockSize;
+            spec.requestType = requestType;
+            spec.keepAlive = keepAlive;
+            result = post(&spec, useProxy, protocol, server, port, proxyServer, proxyBypass, proxyUser,
+                          proxyPassword, url, out, resendWaitMs);
+        }
+    }
+    LogDebug("***************** End Of InternetSendRequestByBitRate Method ***************** \n");
+    return result;
+}
