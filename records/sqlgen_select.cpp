@@ -169,9 +169,15 @@ static BOOL criteriaNode(const SqlDialect *d, const SqlCriteriaNode *n, SqlText 
 {
     if (!n)
         return TRUE;
+    /* A nested AND/OR is bracketed: SQL binds AND tighter than OR, so the
+     * tree's grouping would otherwise be lost. */
+    BOOL logic = !n->column && (n->op == SQL_OP_AND || n->op == SQL_OP_OR);
+    BOOL bracket = logic && n->parent;
+    if (bracket)
+        SqlTextAppend(out, " (");
     if (!criteriaNode(d, n->left, out))
         return FALSE;
-    if (n->op == SQL_OP_AND || n->op == SQL_OP_OR) {
+    if (logic) {
         SqlTextAppendF(out, " %s ", SqlOperatorWord(n->op));
     } else if (n->column) {
         const char *p = n->column->tableAlias ? n->column->tableAlias : n->column->tableName;
@@ -184,7 +190,11 @@ static BOOL criteriaNode(const SqlDialect *d, const SqlCriteriaNode *n, SqlText 
         if (!appendCriteriaValue(d, out, n->value, n->size, n->type, n->op))
             return FALSE;
     }
-    return criteriaNode(d, n->right, out);
+    if (!criteriaNode(d, n->right, out))
+        return FALSE;
+    if (bracket)
+        SqlTextAppend(out, ") ");
+    return TRUE;
 }
 
 BOOL SqlGenerateCriteriaStr(const SqlDialect *d, const SelectQuery *q, SqlText *out)
