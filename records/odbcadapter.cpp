@@ -360,6 +360,12 @@ static BOOL readColumn(SQLHSTMT stmt, SQLUSMALLINT column, BOOL binary, char **o
         return FALSE;
     }
     buf[len] = '\0';
+    /* Most values are short: give back the rest of the first piece. */
+    if (len + 1 < cap + 1) {
+        char *shrunk = (char *)realloc(buf, len + 1);
+        if (shrunk)
+            buf = shrunk;
+    }
     *out = buf;
     *length = (INT32)len;
     return TRUE;
