@@ -56,6 +56,8 @@ typedef struct SqlDialect {
     const char *insertFalse;
     SqlColumnTypeFn columnType;
     const char *createEnd;      /* the text that closes CREATE TABLE */
+    const char *blobOpen;       /* a BLOB value is written in hexadecimal */
+    const char *blobClose;      /* between these two texts */
     const char *insertLogFormat;
     const char *updateLogFormat;
     const char *deleteEntry;    /* TRACE entry line of the delete generator */

@@ -57,6 +57,17 @@ static BOOL appendValue(const SqlDialect *d, SqlText *out, const ColumnDefn *col
         SqlTextAppend(out, value[0] == 1 ? boolTrue : boolFalse);
         return TRUE;
     }
+    if (col->type == BRN_SQL_BLOB) {
+        /* Bytes may hold quotes or zeros: hexadecimal keeps them all. */
+        static const char digits[] = "0123456789ABCDEF";
+        SqlTextAppend(out, d->blobOpen);
+        for (INT32 i = 0; i < size; i++) {
+            char pair[2] = {digits[value[i] >> 4], digits[value[i] & 15]};
+            SqlTextAppendN(out, pair, 2);
+        }
+        SqlTextAppend(out, d->blobClose);
+        return TRUE;
+    }
     char *text = ConvertValueToText(value, size, col->type);
     if (!text) {
         LogError("Unsupported Datatype Used in Query generation.\n");

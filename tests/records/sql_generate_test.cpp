@@ -159,11 +159,18 @@ TEST_F(SqlGenerate, InsertWritesNullBareAndNumbersInFull)
         {&g_sqliteDialect, ",'2024-02-29','13:14:15','2024-02-29 13:14:15',1,"},
         {&g_pgsqlDialect, ",'2024-02-29 13:14:15','t',"},
         {&g_mysqlDialect, "'back\\\\slash ''q'''"},
+        {&g_sqliteDialect, ",1,X'616263','clob text',"},
+        {&g_pgsqlDialect, ",'t','\\x616263',"},
+        {&g_firebirdDialect, ",1,x'616263',"},
     };
     for (const auto &c : cases) {
         text = Take(SqlGenInsertQuery(c.d, "vqall", r));
         EXPECT_TRUE(Has(text, c.part)) << c.d->name << ": " << text;
     }
+    /* Bytes with a zero and a quote keep every byte. */
+    SetCell(r, C_BLOB, Bytes("a\0'", 3, 3));
+    text = Take(SqlGenInsertQuery(&g_mysqlDialect, "vqall", r));
+    EXPECT_TRUE(Has(text, ",X'610027',")) << text;
     FreeRow(r, C_COUNT);
     BYTE big[8] = {0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff};
     EXPECT_EQ("18446744073709551615", Take(ConvertValueToText(big, 8, BRN_SQL_UNSIGNED_LONG_INT)));

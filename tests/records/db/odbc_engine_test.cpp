@@ -235,6 +235,7 @@ TEST_F(Engines, UpdateAndDeleteChangeOnlyTheirRow)
     SetCell(rows_[2], C_VARCHAR, Text("upd'ated \\ x"));
     SetCell(rows_[2], C_BOOL, Bool(1));
     SetCell(rows_[2], C_BIG, I64(-9000000000123LL));
+    SetCell(rows_[2], C_BLOB, Bytes("a\0b'c", 5, 5));
     Run(SqlGenUpdateQuery(d_, "vqall", rows_[2]));
     ExpectTableHolds({rows_[0], rows_[1], rows_[2]});
     Run(SqlGenDeleteQuery(d_, "vqall", rows_[2]));
