@@ -20,9 +20,10 @@
 #include <stdlib.h>
 #include <strings.h>
 
-/* Loads the dictionary files named in datadictionary.txt (the dictionary
- * loader). */
+/* The dictionary loader and the registry's definitions in order (both in
+ * the dictionary's own files). */
 BOOL LoadAllDataDictFiles(void);
+TableDefn **GetTableDefnRegistry(INT32 *count);
 
 #define SEQUENCE_STATE_BUCKETS 50
 
@@ -155,7 +156,7 @@ BOOL CreateTableInDB(const char *tableName, const char *connectionName)
 BOOL CreateAllTables(void)
 {
     INT32 count = 0;
-    TableDefn **defns = GetAllTableDefns(&count);
+    TableDefn **defns = GetTableDefnRegistry(&count);
     for (INT32 i = 0; i < count; i++) {
         const char *table = defns[i]->name;
         DataSourceMapEntry *entry = GetDataSourceMapEntry(table);

@@ -119,10 +119,3 @@ void FreeAllTableDefns(void)
     s_defns = NULL;
     s_count = s_capacity = 0;
 }
-
-TableDefn **GetAllTableDefns(INT32 *count)
-{
-    if (count)
-        *count = s_count;
-    return s_defns;
-}

@@ -70,8 +70,4 @@ BOOL FreeTableDefn(const char *tableName);
 /* Frees every definition; the registry is empty afterwards. */
 void FreeAllTableDefns(void);
 
-/* The registry's definitions in registry order (not owned by the caller)
- * and their count. */
-TableDefn **GetAllTableDefns(INT32 *count);
-
 #endif
