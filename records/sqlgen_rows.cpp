@@ -68,15 +68,25 @@ static BOOL appendValue(const SqlDialect *d, SqlText *out, const ColumnDefn *col
         SqlTextAppend(out, d->blobClose);
         return TRUE;
     }
+    if (!isQuotedType(col->type)) {
+        if (!SqlTextAppendValue(out, value, size, col->type)) {
+            LogError("Unsupported Datatype Used in Query generation.\n");
+            return FALSE;
+        }
+        return TRUE;
+    }
+    if (col->type == BRN_SQL_CHAR || col->type == BRN_SQL_VARCHAR || col->type == BRN_SQL_TEXT
+        || col->type == BRN_SQL_CLOB) {
+        /* Text buffers end with a zero byte: quoted in place. */
+        d->quote(out, (const char *)value);
+        return TRUE;
+    }
     char *text = ConvertValueToText(value, size, col->type);
     if (!text) {
         LogError("Unsupported Datatype Used in Query generation.\n");
         return FALSE;
     }
-    if (isQuotedType(col->type))
-        d->quote(out, text);
-    else
-        SqlTextAppend(out, text);
+    d->quote(out, text);
     free(text);
     return TRUE;
 }

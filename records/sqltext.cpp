@@ -157,30 +157,38 @@ static void dateParts(const BYTE *value, INT32 size, const BrnDate **date, const
     }
 }
 
-char *ConvertValueToText(const BYTE *value, INT32 size, BYTE type)
+BOOL SqlTextAppendValue(SqlText *t, const BYTE *value, INT32 size, BYTE type)
 {
     if (type == BRN_SQL_NOT_SUPPORTED_TYPE || type > BRN_SQL_LAST_TYPE)
-        return NULL;
-    if (!value)
-        return FormatNewText("NULL");
+        return FALSE;
+    if (!value) {
+        SqlTextAppendN(t, "NULL", 4);
+        return TRUE;
+    }
     switch (type) {
     case BRN_SQL_TINYINT:
     case BRN_SQL_SMALLINT:
     case BRN_SQL_INT:
-        return FormatNewText("%d", (int)ReadInt32Value(value, size));
+        SqlTextAppendF(t, "%d", (int)ReadInt32Value(value, size));
+        return TRUE;
     case BRN_SQL_UNSIGNED_TINYINT:
     case BRN_SQL_UNSIGNED_SMALLINT:
     case BRN_SQL_UNSIGNED_INT:
-        return FormatNewText("%u", (unsigned)ReadInt32Value(value, size));
+        SqlTextAppendF(t, "%u", (unsigned)ReadInt32Value(value, size));
+        return TRUE;
     case BRN_SQL_BIGINT:
-        return FormatNewText("%lld", (long long)ReadInt64Value(value, size));
+        SqlTextAppendF(t, "%lld", (long long)ReadInt64Value(value, size));
+        return TRUE;
     case BRN_SQL_UNSIGNED_LONG_INT:
-        return FormatNewText("%llu", (unsigned long long)ReadInt64Value(value, size));
+        SqlTextAppendF(t, "%llu", (unsigned long long)ReadInt64Value(value, size));
+        return TRUE;
     case BRN_SQL_FLOAT:
     case BRN_SQL_REAL:
-        return FormatNewText("%f", (double)ReadFloatValue(value, size));
+        SqlTextAppendF(t, "%f", (double)ReadFloatValue(value, size));
+        return TRUE;
     case BRN_SQL_DOUBLE:
-        return FormatNewText("%f", ReadDoubleValue(value, size));
+        SqlTextAppendF(t, "%f", ReadDoubleValue(value, size));
+        return TRUE;
     case BRN_SQL_DATE:
     case BRN_SQL_TIME:
     case BRN_SQL_DATETIME: {
@@ -188,28 +196,38 @@ char *ConvertValueToText(const BYTE *value, INT32 size, BYTE type)
         const BrnTime *tm;
         dateParts(value, size, &d, &tm);
         if (d && tm)
-            return FormatNewText("%04d-%02d-%02d %02d:%02d:%02d", d->year, d->month, d->day,
-                                 tm->hour, tm->minute, tm->second);
-        if (d)
-            return FormatNewText("%04d-%02d-%02d", d->year, d->month, d->day);
-        if (tm)
-            return FormatNewText("%02d:%02d:%02d", tm->hour, tm->minute, tm->second);
-        return NULL;
+            SqlTextAppendF(t, "%04d-%02d-%02d %02d:%02d:%02d", d->year, d->month, d->day,
+                           tm->hour, tm->minute, tm->second);
+        else if (d)
+            SqlTextAppendF(t, "%04d-%02d-%02d", d->year, d->month, d->day);
+        else if (tm)
+            SqlTextAppendF(t, "%02d:%02d:%02d", tm->hour, tm->minute, tm->second);
+        else
+            return FALSE;
+        return TRUE;
     }
     case BRN_SQL_BOOLEAN:
-        return FormatNewText("%s", value[0] == 1 ? "'t'" : "'f'");
+        SqlTextAppend(t, value[0] == 1 ? "'t'" : "'f'");
+        return TRUE;
     default: {
         /* Texts and bytes: the recorded size, never past a terminating 0. */
         size_t n = size > 0 ? (size_t)size : 0;
         const void *nul = memchr(value, 0, n);
         if (nul)
             n = (size_t)((const BYTE *)nul - value);
-        char *out = (char *)malloc(n + 1);
-        if (!out)
-            return NULL;
-        memcpy(out, value, n);
-        out[n] = '\0';
-        return out;
+        SqlTextAppendN(t, (const char *)value, n);
+        return TRUE;
     }
     }
+}
+
+char *ConvertValueToText(const BYTE *value, INT32 size, BYTE type)
+{
+    SqlText t;
+    SqlTextInit(&t);
+    if (!SqlTextAppendValue(&t, value, size, type)) {
+        SqlTextFree(&t);
+        return NULL;
+    }
+    return SqlTextDetach(&t);
 }

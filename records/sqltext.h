@@ -40,4 +40,8 @@ void FirebirdQuoteLiteral(SqlText *t, const char *value);
  * gives "NULL". NULL for type 0, an unknown code, or no memory. */
 char *ConvertValueToText(const BYTE *value, INT32 size, BYTE type);
 
+/* The same text appended to `t`; FALSE (nothing appended) where
+ * ConvertValueToText gives NULL. */
+BOOL SqlTextAppendValue(SqlText *t, const BYTE *value, INT32 size, BYTE type);
+
 #endif
