@@ -80,6 +80,19 @@ TEST(CParloStart, StepsOneToElevenRunAndTheDictionaryTablesExist)
         }
         FreeResultSet(set);
     }
+    /* SQLite has no CREATE DATABASE; the servers create one. */
+    bool server = strcmp(c->engine, "sqlite") != 0;
+    ExecuteUpdate(conn, "drop database vqcreated");
+    ReleaseConnectionHandle("cparlodb");
+    EXPECT_EQ(server ? 1 : 0, CreateDB("vqcreated"));
+    conn = GetConnectionHandle("cparlodb");
+    ASSERT_NE(nullptr, conn);
+    if (server) {
+        EXPECT_TRUE(ExecuteUpdate(conn, "drop database vqcreated"));
+    } else {
+        std::string after = vqt::ReadWholeFile(root.file("logs\\cparlo.log"));
+        EXPECT_NE(std::string::npos, after.find("Cannot create database vqcreated.")) << after;
+    }
     ReleaseConnectionHandle("cparlodb");
     DeInitCParlo();
     EXPECT_EQ(nullptr, GetConnectionPools(&n));
