@@ -131,22 +131,21 @@ static void copyAndTruncate(const char *current, const char *target)
     if (key)
         ReleaseLock(key);
 
-    wchar_t *wideCurrent = NULL;
-    ChangeUtf8ToWideStr(current, &wideCurrent);
-    const wchar_t *shown = wideCurrent ? wideCurrent : L"";
+    /* The path is written as the UTF-8 text it is: a wide "%S" argument
+     * would go through the C runtime's locale, which turns every character
+     * outside ASCII into garbage. */
     if (copied) {
-        LogInfo("RotateSpecificLogs : File successfully copied from %S to  %s so we are going to truncate the content of the first one \n",
-                shown, target);
+        LogInfo("RotateSpecificLogs : File successfully copied from %s to  %s so we are going to truncate the content of the first one \n",
+                current, target);
         if (!truncated) {
-            printf("RotateSpecificLogs : Truncate Existing backup File failed file Name -%S errorcode - %d\n",
-                   shown, (int)truncErr);
+            printf("RotateSpecificLogs : Truncate Existing backup File failed file Name -%s errorcode - %d\n",
+                   current, (int)truncErr);
             fflush(stdout);
         }
     } else {
-        LogInfo("RotateSpecificLogs : CopyFile failed to move from %S to  %s and the error code is %d \n",
-                shown, target, (int)copyErr);
+        LogInfo("RotateSpecificLogs : CopyFile failed to move from %s to  %s and the error code is %d \n",
+                current, target, (int)copyErr);
     }
-    free(wideCurrent);
 }
 
 /* Moves backup `source` to `target`. A rename gives the same result as a

@@ -32,16 +32,25 @@ int DecodeBase64(const char *text, size_t length, unsigned char *out)
         if (v0 < 0 || v1 < 0)
             return -1;
         out[n++] = (unsigned char)((v0 << 2) | (v1 >> 4));
+        /* Padding may only close the text: "=" in a group that is not the
+         * last one means the text is not Base64. */
+        BOOL last = i + 4 == length;
         /* "==" in the third and fourth place ends after one byte. */
-        if (g[2] == '=' && g[3] == '=')
+        if (g[2] == '=' && g[3] == '=') {
+            if (!last)
+                return -1;
             break;
+        }
         int v2 = base64Value(g[2]);
         if (v2 < 0)
             return -1;
         out[n++] = (unsigned char)(((v1 & 0x0f) << 4) | (v2 >> 2));
         /* '=' in the fourth place ends after two bytes. */
-        if (g[3] == '=')
+        if (g[3] == '=') {
+            if (!last)
+                return -1;
             break;
+        }
         int v3 = base64Value(g[3]);
         if (v3 < 0)
             return -1;

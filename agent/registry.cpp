@@ -25,13 +25,87 @@ static BOOL missingPath(const char *keyPath)
     return keyPath == NULL;
 }
 
+LONG RegOpenKeyUtf8(HKEY root, const char *keyPath, REGSAM access, HKEY *key)
+{
+    if (!key)
+        return ERROR_INVALID_DATA;
+    *key = NULL;
+    wchar_t *widePath = NULL;
+    if (keyPath && !(widePath = Utf8ToWideText(keyPath)))
+        return ERROR_INVALID_DATA;
+    LONG rc = RegOpenKeyExW(root, widePath, 0, access, key);
+    free(widePath);
+    return rc;
+}
+
+/* Tries of the size query and read pair when the value grows in between. */
+#define VQ_REGREAD_TRIES 4
+/* Zero bytes after every value read, also one stored without terminator. */
+#define VQ_REGREAD_SPARE_ZEROS 5
+
+static BOOL isStringType(DWORD type)
+{
+    return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ;
+}
+
+LONG RegQueryValueUtf8(HKEY key, const char *valueName, char **data, DWORD *size,
+                       DWORD *type)
+{
+    if (!data || !size)
+        return ERROR_INVALID_DATA;
+    *data = NULL;
+    *size = 0;
+    wchar_t *wideName = NULL;
+    if (valueName && !(wideName = Utf8ToWideText(valueName)))
+        return ERROR_INVALID_DATA;
+    LONG rc = ERROR_MORE_DATA;
+    BYTE *raw = NULL;
+    DWORD got = 0, stored = REG_NONE;
+    for (int attempt = 0; attempt < VQ_REGREAD_TRIES && rc == ERROR_MORE_DATA; attempt++) {
+        DWORD need = 0;
+        rc = RegQueryValueExW(key, wideName, NULL, &stored, NULL, &need);
+        if (rc != ERROR_SUCCESS)
+            break;
+        free(raw);
+        raw = (BYTE *)calloc((size_t)need + VQ_REGREAD_SPARE_ZEROS, 1);
+        if (!raw) {
+            rc = ERROR_NOT_ENOUGH_MEMORY;
+            break;
+        }
+        got = need;
+        rc = RegQueryValueExW(key, wideName, NULL, &stored, raw, &got);
+    }
+    free(wideName);
+    if (rc != ERROR_SUCCESS) {
+        free(raw);
+        return rc;
+    }
+    if (type)
+        *type = stored;
+    if (!isStringType(stored)) {
+        *data = (char *)raw;
+        *size = got;
+        return ERROR_SUCCESS;
+    }
+    /* An odd last byte of a string value is no character and is dropped. */
+    size_t length = 0;
+    char *text = WideToUtf8Counted((const wchar_t *)raw, got / sizeof(wchar_t),
+                                   VQ_REGREAD_SPARE_ZEROS, &length);
+    free(raw);
+    if (!text)
+        return ERROR_INVALID_DATA;
+    *data = text;
+    *size = (DWORD)length;
+    return ERROR_SUCCESS;
+}
+
 DWORD ReadDwordRegistryData(HKEY root, const char *keyPath, const char *valueName,
                             DWORD *value)
 {
     if (missingPath(keyPath) || !value)
         return ERROR_INVALID_DATA;
     HKEY key;
-    LONG rc = RegOpenKeyExA(root, keyPath, 0, KEY_QUERY_VALUE, &key);
+    LONG rc = RegOpenKeyUtf8(root, keyPath, KEY_QUERY_VALUE, &key);
     if (rc != ERROR_SUCCESS) {
         if (rc == ERROR_FILE_NOT_FOUND)
             LogDebug("ReadDwordRegistryData:  value  %s Not found: %d \n", valueName, (int)rc);
@@ -44,7 +118,13 @@ DWORD ReadDwordRegistryData(HKEY root, const char *keyPath, const char *valueNam
      * taken; a longer one fails with ERROR_MORE_DATA. */
     DWORD data = 0;
     DWORD size = sizeof(data);
-    rc = RegQueryValueExA(key, valueName, NULL, NULL, (BYTE *)&data, &size);
+    wchar_t *wideName = NULL;
+    if (valueName && !(wideName = Utf8ToWideText(valueName))) {
+        RegCloseKey(key);
+        return ERROR_INVALID_DATA;
+    }
+    rc = RegQueryValueExW(key, wideName, NULL, NULL, (BYTE *)&data, &size);
+    free(wideName);
     RegCloseKey(key);
     if (rc == ERROR_FILE_NOT_FOUND) {
         LogDebug("ReadDwordRegistryData:  value  %s Not found: %d \n", valueName, (int)rc);
@@ -67,35 +147,27 @@ DWORD ReadRegSZ(HKEY root, const char *keyPath, const char *valueName, char **va
     if (missingPath(keyPath))
         return ERROR_INVALID_DATA;
     HKEY key;
-    LONG rc = RegOpenKeyExA(root, keyPath, 0, KEY_QUERY_VALUE, &key);
+    LONG rc = RegOpenKeyUtf8(root, keyPath, KEY_QUERY_VALUE, &key);
     if (rc != ERROR_SUCCESS) {
         LogError("ReadRegSZ: Error while opening registry key %s ,and the error is  %d \n", keyPath,
                  (int)rc);
         return (DWORD)rc;
     }
-    /* A missing value is an ordinary answer for the callers: no message. */
+    /* The wide query and one conversion to UTF-8: the narrow query would
+     * hand back the ANSI code page's bytes, which the rest of the agent
+     * would take for UTF-8. A missing value is an ordinary answer for the
+     * callers: no message. */
+    char *text = NULL;
     DWORD size = 0;
-    rc = RegQueryValueExA(key, valueName, NULL, NULL, NULL, &size);
-    if (rc != ERROR_SUCCESS) {
-        RegCloseKey(key);
-        return (DWORD)rc;
-    }
-    /* Five spare zero bytes terminate whatever was stored, also a string
-     * saved without its terminator. */
-    char *buf = (char *)calloc((size_t)size + 5, 1);
-    if (!buf) {
-        RegCloseKey(key);
-        return ERROR_NOT_ENOUGH_MEMORY;
-    }
-    DWORD got = size;
-    rc = RegQueryValueExA(key, valueName, NULL, NULL, (BYTE *)buf, &got);
+    rc = RegQueryValueUtf8(key, valueName, &text, &size, NULL);
     RegCloseKey(key);
+    if (rc == ERROR_FILE_NOT_FOUND)
+        return (DWORD)rc;
     if (rc != ERROR_SUCCESS) {
         LogError("ReadRegSZ: Error while reading DWORD value! %d \n", (int)rc);
-        free(buf);
         return (DWORD)rc;
     }
-    *value = buf;
+    *value = text;
     return ERROR_SUCCESS;
 }
 
@@ -153,10 +225,14 @@ static DWORD createKey(const char *who, HKEY root, const char *keyPath, REGSAM v
     LogDebug("%s: Inside addRegistryKey method ...... \n", who);
     if (missingPath(keyPath))
         return ERROR_INVALID_DATA;
+    wchar_t *widePath = Utf8ToWideText(keyPath);
+    if (!widePath)
+        return ERROR_INVALID_DATA;
     HKEY key;
     DWORD disposition = 0;
-    LONG rc = RegCreateKeyExA(root, keyPath, 0, NULL, REG_OPTION_NON_VOLATILE,
+    LONG rc = RegCreateKeyExW(root, widePath, 0, NULL, REG_OPTION_NON_VOLATILE,
                               KEY_ALL_ACCESS | view, NULL, &key, &disposition);
+    free(widePath);
     if (rc != ERROR_SUCCESS) {
         LogError("%s:  Create registry key \"%s\" function failed: %d \n", who, keyPath, (int)rc);
         LogErrorMessage((DWORD)rc);
@@ -336,7 +412,7 @@ static DWORD writeValueCommon(const WriteFlavour *fl, HKEY root, const char *key
         if (fl->extended && gv_isWow64Process)
             access |= KEY_WOW64_64KEY;
         HKEY key;
-        LONG orc = RegOpenKeyExA(root, keyPath, 0, access, &key);
+        LONG orc = RegOpenKeyUtf8(root, keyPath, access, &key);
         if (orc != ERROR_SUCCESS) {
             rc = (DWORD)orc;
             LogError("%s:  Key open failure! %d \n", fl->who, (int)rc);
@@ -398,20 +474,22 @@ DWORD deleteValue(HKEY root, const char *keyPath, const char *valueName)
     /* A null name would delete the default value, which callers name "--". */
     if (missingPath(keyPath) || !valueName)
         return ERROR_INVALID_DATA;
-    const char *name = valueName;
-    if (_stricmp(valueName, kDefaultMark) == 0) {
+    wchar_t *name = NULL;
+    if (_stricmp(valueName, kDefaultMark) == 0)
         LogInfo("deleteValue : going to delete the (default) value .\n");
-        name = NULL;
-    }
+    else if (!(name = Utf8ToWideText(valueName)))
+        return ERROR_INVALID_DATA;
     HKEY key;
-    LONG rc = RegOpenKeyExA(root, keyPath, 0, KEY_ALL_ACCESS, &key);
+    LONG rc = RegOpenKeyUtf8(root, keyPath, KEY_ALL_ACCESS, &key);
     if (rc != ERROR_SUCCESS) {
         LogError("deleteValue:  %s Key not found!: %d  \n", keyPath, (int)rc);
         logRegistryFailureText(rc);
+        free(name);
         return (DWORD)rc;
     }
     LogInfo("deleteValue:  Key found ...!: %d\n", (int)rc);
-    rc = RegDeleteValueA(key, name);
+    rc = RegDeleteValueW(key, name);
+    free(name);
     RegCloseKey(key);
     if (rc != ERROR_SUCCESS) {
         LogError("deleteValue:  Delete value %s failure! \n", valueName);

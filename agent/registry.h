@@ -11,6 +11,23 @@
  * addRegistryKeyEx and writeValueEx use the 64-bit view. */
 extern BOOL gv_isWow64Process;
 
+/* Key paths and value names are UTF-8 like every narrow text of the agent;
+ * string values are stored as UTF-16 and read back as UTF-8. */
+
+/* Opens the key that the UTF-8 `keyPath` names (NULL: the root itself, as
+ * RegOpenKeyEx does). Returns the registry's code; ERROR_INVALID_DATA when
+ * the path is not valid UTF-8 or `key` is NULL. */
+LONG RegOpenKeyUtf8(HKEY root, const char *keyPath, REGSAM access, HKEY *key);
+
+/* Reads one value of an open key (NULL name: the default value). String
+ * types (REG_SZ, REG_EXPAND_SZ, REG_MULTI_SZ) come back as UTF-8 made from
+ * the stored UTF-16, zero characters inside kept; other types as their
+ * stored bytes. *data is a new buffer with five zero bytes after its *size
+ * bytes, so it is a terminated text whatever was stored; *type (may be
+ * NULL) the stored type. On failure *data is NULL and *size 0. */
+LONG RegQueryValueUtf8(HKEY key, const char *valueName, char **data, DWORD *size,
+                       DWORD *type);
+
 DWORD ReadDwordRegistryData(HKEY root, const char *keyPath, const char *valueName,
                             DWORD *value);
 /* *value is set to NULL first; on success a new zero-terminated text. */

@@ -1,7 +1,9 @@
 /* The key object (see regkey.h): an open key kept across calls, opened or
  * created inside a registry transaction when one is attached. */
 #include "agent/regkey.h"
+#include "agent/registry.h"
 
+#include <stdlib.h>
 #include <string.h>
 
 typedef LONG(WINAPI *RegOpenKeyTransactedAFn)(HKEY, LPCSTR, DWORD, REGSAM, PHKEY, HANDLE, PVOID);
@@ -146,26 +148,35 @@ LONG RegKeyQueryString(RegKey *k, const char *name, char *buffer, DWORD *count)
         return ERROR_INVALID_DATA;
     if (!k->key)
         return ERROR_INVALID_HANDLE;
-    DWORD type = REG_NONE;
-    DWORD size = *count;
-    LONG rc = RegQueryValueExA(k->key, name, NULL, &type, (BYTE *)buffer, &size);
-    if ((rc == ERROR_SUCCESS || rc == ERROR_MORE_DATA) && type != REG_SZ &&
-        type != REG_EXPAND_SZ)
-        return ERROR_INVALID_DATA;
-    if (rc == ERROR_MORE_DATA)
-        *count = size;
+    /* Read wide and handed out as UTF-8, like every narrow text of the
+     * agent; *count is in bytes of that UTF-8 text. */
+    char *text = NULL;
+    DWORD size = 0, type = REG_NONE;
+    LONG rc = RegQueryValueUtf8(k->key, name, &text, &size, &type);
     if (rc != ERROR_SUCCESS)
         return rc;
-    if (size == 0) {
+    if (type != REG_SZ && type != REG_EXPAND_SZ) {
+        free(text);
+        return ERROR_INVALID_DATA;
+    }
+    /* A text stored without its terminator gets one, as the registry's own
+     * query does when there is room: the size counts it. */
+    DWORD need = size;
+    if (size > 0 && text[size - 1] != '\0')
+        need = size + 1;
+    if (need > *count) {
+        *count = need;
+        free(text);
+        return ERROR_MORE_DATA;
+    }
+    if (need == 0) {
         if (*count > 0)
             buffer[0] = '\0';
-        *count = 0;
-        return ERROR_SUCCESS;
+    } else {
+        memcpy(buffer, text, need);   /* the read ends in spare zero bytes */
     }
-    /* A text stored without its terminator is not handed out as one. */
-    if (buffer[size - 1] != '\0')
-        return ERROR_INVALID_DATA;
-    *count = size;
+    *count = need;
+    free(text);
     return ERROR_SUCCESS;
 }
 

@@ -26,6 +26,41 @@ static wchar_t *utf8ToWide(const char *text)
     return wide;
 }
 
+wchar_t *Utf8ToWideText(const char *utf8)
+{
+    return utf8 ? utf8ToWide(utf8) : NULL;
+}
+
+char *WideToUtf8Counted(const wchar_t *wide, size_t count, size_t spareZeros,
+                        size_t *lengthOut)
+{
+    if (lengthOut)
+        *lengthOut = 0;
+    if (!wide || count > 0x7FFFFFFF)
+        return NULL;
+    if (spareZeros < 1)
+        spareZeros = 1;
+    int n = 0;
+    if (count > 0) {
+        n = WideCharToMultiByte(CP_UTF8, 0, wide, (int)count, NULL, 0, NULL, NULL);
+        if (n <= 0) {
+            LogLastErrorMessage();
+            return NULL;
+        }
+    }
+    char *utf8 = (char *)calloc((size_t)n + spareZeros, 1);
+    if (!utf8)
+        return NULL;
+    if (n > 0 && WideCharToMultiByte(CP_UTF8, 0, wide, (int)count, utf8, n, NULL, NULL) <= 0) {
+        LogLastErrorMessage();
+        free(utf8);
+        return NULL;
+    }
+    if (lengthOut)
+        *lengthOut = (size_t)n;
+    return utf8;
+}
+
 BOOL ChangeToWideStr(const char *ansiString, wchar_t **wideOut)
 {
     if (wideOut)

@@ -4,12 +4,14 @@
 #include "driver/configdoc.h"
 #include "agent/fileutil.h"
 #include "agent/log.h"
+#include "agent/textconv.h"
 
 #include <libxml/parser.h>
 #include <libxml/tree.h>
 #include <libxml/xpath.h>
 
 #include <stdio.h>
+#include <string.h>
 #include <algorithm>
 #include <string>
 #include <vector>
@@ -38,11 +40,91 @@ static xmlNodePtr firstNode(xmlDocPtr doc, const char *xpath)
     return node;
 }
 
-/* Saves doc over path as formatted UTF-8. A failed save is logged: the file
- * then keeps its earlier content. */
+/* How the file on disk is laid out, to be kept by the save: a UTF-8 byte
+ * order mark, and CRLF line ends (the parser reads every line end as LF). */
+struct FileLayout {
+    bool byteOrderMark;
+    bool crlf;
+};
+
+static FileLayout layoutOf(const std::string &text)
+{
+    FileLayout layout;
+    layout.byteOrderMark = text.compare(0, 3, "\xEF\xBB\xBF") == 0;
+    size_t lf = text.find('\n');
+    layout.crlf = lf != std::string::npos && lf > 0 && text[lf - 1] == '\r';
+    return layout;
+}
+
+/* The file's bytes; empty when it cannot be read. */
+static std::string readFileBytes(const char *path)
+{
+    std::string bytes;
+    wchar_t *wide = Utf8ToWideText(path);
+    if (!wide)
+        return bytes;
+    HANDLE h = CreateFileW(wide, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL, NULL);
+    free(wide);
+    if (h == INVALID_HANDLE_VALUE)
+        return bytes;
+    char chunk[65536];
+    DWORD got = 0;
+    while (ReadFile(h, chunk, sizeof(chunk), &got, NULL) && got > 0)
+        bytes.append(chunk, got);
+    CloseHandle(h);
+    return bytes;
+}
+
+/* Writes bytes to path through a temporary file beside it, so that a
+ * failed write never leaves a half-written document. */
+static bool replaceFile(const char *path, const std::string &bytes)
+{
+    wchar_t *wide = Utf8ToWideText(path);
+    if (!wide)
+        return false;
+    std::wstring target = wide, temporary = target + L".vqtmp";
+    free(wide);
+    HANDLE h = CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS,
+                           FILE_ATTRIBUTE_NORMAL, NULL);
+    if (h == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD written = 0;
+    BOOL ok = WriteFile(h, bytes.data(), (DWORD)bytes.size(), &written, NULL) &&
+              written == bytes.size();
+    ok = CloseHandle(h) && ok;
+    if (ok)
+        ok = MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING);
+    if (!ok)
+        DeleteFileW(temporary.c_str());
+    return ok != FALSE;
+}
+
+/* Saves doc over path as formatted UTF-8, keeping the file's byte order
+ * mark and line ends. A failed save is logged: the file then keeps its
+ * earlier content. */
 static void saveDocument(xmlDocPtr doc, const char *path, const char *operation)
 {
-    if (xmlSaveFormatFileEnc(path, doc, "utf-8", 1) < 0)
+    FileLayout layout = layoutOf(readFileBytes(path));
+    xmlChar *dump = NULL;
+    int size = 0;
+    xmlDocDumpFormatMemoryEnc(doc, &dump, &size, "utf-8", 1);
+    if (!dump || size <= 0) {
+        xmlFree(dump);
+        LogError("%s : unable to save %s \n", operation, path);
+        return;
+    }
+    std::string out;
+    out.reserve((size_t)size + (size_t)size / 16 + 3);
+    if (layout.byteOrderMark)
+        out += "\xEF\xBB\xBF";
+    for (int i = 0; i < size; i++) {
+        if (dump[i] == '\n' && layout.crlf)
+            out += '\r';
+        out += (char)dump[i];
+    }
+    xmlFree(dump);
+    if (!replaceFile(path, out))
         LogError("%s : unable to save %s \n", operation, path);
 }
 
@@ -108,24 +190,160 @@ static std::vector<std::string> sortedDistinct(const std::string &list)
     return items;
 }
 
-/* The Product element text of one product, parsed later in the context of
- * the Add element. */
-static std::string productText(const std::string &product, const ClickToRunState *state,
-                               const std::vector<std::string> &excluded)
+/* Indentation of the rebuilt elements: what precedes a node on its line
+ * when that is white space only. */
+struct Indents {
+    std::string product;   /* before <Product> and </Product> */
+    std::string child;     /* before <Language> and <ExcludeApp> */
+    std::string add;       /* before </Add> */
+};
+
+/* The white space after the last line break of a blank text node, or "" and
+ * FALSE when node is not such a node. */
+static BOOL lineIndent(xmlNodePtr node, std::string *indent)
 {
-    std::string text = "<Product ID=\"" + attributeText(product) + "\">\n";
+    indent->clear();
+    if (!node || node->type != XML_TEXT_NODE || !xmlIsBlankNode(node) || !node->content)
+        return FALSE;
+    const char *text = (const char *)node->content;
+    const char *nl = strrchr(text, '\n');
+    if (!nl)
+        return FALSE;
+    *indent = nl + 1;
+    return TRUE;
+}
+
+/* The document's own indentation: the Add element's, one level more for the
+ * products (as the first old Product had it, when there was one), one more
+ * for their children; two spaces a level when the document has none. */
+static Indents indentsFor(xmlNodePtr add, xmlNodePtr firstOldProduct)
+{
+    Indents in;
+    lineIndent(add->prev, &in.add);
+    std::string unit = in.add.empty() ? std::string("  ") : in.add;
+    std::string product;
+    if (firstOldProduct && lineIndent(firstOldProduct->prev, &product) &&
+        product.size() > in.add.size() && product.compare(0, in.add.size(), in.add) == 0) {
+        unit = product.substr(in.add.size());
+        in.product = product;
+    } else {
+        in.product = in.add + unit;
+    }
+    in.child = in.product + unit;
+    return in;
+}
+
+/* The old attributes of a Product (all but ID: PIDKEY, MSICondition ...) as
+ * attribute text, in their order. */
+static std::string carriedAttributes(xmlNodePtr old)
+{
+    std::string text;
+    if (!old)
+        return text;
+    for (xmlAttrPtr a = old->properties; a; a = a->next) {
+        if (xmlStrcmp(a->name, X("ID")) == 0)
+            continue;
+        xmlChar *value = xmlNodeListGetString(old->doc, a->children, 1);
+        text += " " + std::string((const char *)a->name) + "=\"" +
+                attributeText(value ? (const char *)value : "") + "\"";
+        xmlFree(value);
+    }
+    return text;
+}
+
+/* The Product element text of one product, parsed later in the context of
+ * the Add element; `old` is the Product of the same ID that the document
+ * had, or NULL. */
+static std::string productText(const std::string &product, const ClickToRunState *state,
+                               xmlNodePtr old, const Indents &in)
+{
+    std::string text = "<Product ID=\"" + attributeText(product) + "\"" +
+                       carriedAttributes(old) + ">";
     const std::vector<std::string> &languages =
         InstalledLanguagesOf(state->installedLanguages, product + ".16");
     if (languages.empty()) {
-        text += "<Language ID=\"" + attributeText(state->clientCulture) + "\"/>\n";
+        text += "\n" + in.child + "<Language ID=\"" + attributeText(state->clientCulture) + "\"/>";
     } else {
         for (const std::string &language : languages)
-            text += "<Language ID=\"" + attributeText(language) + "\"/>\n";
+            text += "\n" + in.child + "<Language ID=\"" + attributeText(language) + "\"/>";
     }
-    for (const std::string &app : excluded)
-        text += "<ExcludeApp ID=\"" + attributeText(app) + "\"/>\n";
-    text += "</Product>\n";
+    for (const std::string &app : sortedDistinct(ExcludedAppsOf(*state, product)))
+        text += "\n" + in.child + "<ExcludeApp ID=\"" + attributeText(app) + "\"/>";
+    text += "\n" + in.product + "</Product>";
     return text;
+}
+
+/* The first old Product whose ID is id, or NULL. */
+static xmlNodePtr oldProductWithId(const std::vector<xmlNodePtr> &old, const std::string &id)
+{
+    for (xmlNodePtr p : old) {
+        xmlChar *value = xmlGetProp(p, X("ID"));
+        bool same = value && id == (const char *)value;
+        xmlFree(value);
+        if (same)
+            return p;
+    }
+    return NULL;
+}
+
+/* Takes node out of the tree with the white space line before it, so that
+ * no blank line stays where it stood. */
+static void unlinkWithItsLine(xmlNodePtr node, std::vector<xmlNodePtr> *removed)
+{
+    xmlNodePtr before = node->prev;
+    std::string indent;
+    if (lineIndent(before, &indent)) {
+        xmlUnlinkNode(before);
+        removed->push_back(before);
+    }
+    xmlUnlinkNode(node);
+    removed->push_back(node);
+}
+
+/* Links a new text node with `text` into parent before `next` (NULL: as the
+ * last child). Linked by hand: libxml2's insertion functions merge a text
+ * node into a neighbouring one, which would join two lines into one. */
+static xmlNodePtr insertText(xmlDocPtr doc, xmlNodePtr parent, xmlNodePtr next,
+                             const std::string &text)
+{
+    xmlNodePtr node = xmlNewDocText(doc, X(text.c_str()));
+    if (!node)
+        return NULL;
+    node->parent = parent;
+    node->next = next;
+    node->prev = next ? next->prev : parent->last;
+    if (node->prev)
+        node->prev->next = node;
+    else
+        parent->children = node;
+    if (next)
+        next->prev = node;
+    else
+        parent->last = node;
+    return node;
+}
+
+/* Adds the parsed product after the Add's last element, on a line of its
+ * own; the white space that closes the Add stays last. */
+static void appendProduct(xmlDocPtr doc, xmlNodePtr add, xmlNodePtr list, const Indents &in)
+{
+    xmlNodePtr closing = add->last;
+    std::string ignored;
+    if (!lineIndent(closing, &ignored))
+        closing = insertText(doc, add, NULL, "\n" + in.add);
+    if (!closing) {
+        xmlFreeNodeList(list);
+        return;
+    }
+    xmlNodePtr first = NULL;
+    for (xmlNodePtr n = list, next; n; n = next) {
+        next = n->next;
+        xmlUnlinkNode(n);
+        xmlAddPrevSibling(closing, n);
+        if (!first)
+            first = n;
+    }
+    insertText(doc, add, first, "\n" + in.product);
 }
 
 DWORD RebuildProductElements(const char *path, const ClickToRunState *state)
@@ -150,29 +368,32 @@ DWORD RebuildProductElements(const char *path, const ClickToRunState *state)
     xmlNodePtr add = adds->nodesetval->nodeTab[0];
 
     std::vector<std::string> ids = sortedDistinct(state->productReleaseIds);
-    std::vector<std::string> excluded = sortedDistinct(state->excludedApps);
 
-    /* The old Product elements of every Add go; they are freed only after
-     * the node set that points at them. */
-    std::vector<xmlNodePtr> removed;
-    if (products && products->nodesetval) {
-        for (int i = 0; i < products->nodesetval->nodeNr; i++) {
-            xmlNodePtr old = products->nodesetval->nodeTab[i];
-            xmlReplaceNode(old, NULL);
-            removed.push_back(old);
-        }
-    }
+    /* The old Product elements of every Add go, with their lines; they stay
+     * allocated until the new ones have taken over their attributes. */
+    std::vector<xmlNodePtr> oldProducts;
+    if (products && products->nodesetval)
+        for (int i = 0; i < products->nodesetval->nodeNr; i++)
+            oldProducts.push_back(products->nodesetval->nodeTab[i]);
     xmlXPathFreeObject(products);
-    for (xmlNodePtr old : removed)
-        xmlFreeNode(old);
+    xmlNodePtr firstInAdd = NULL;
+    for (xmlNodePtr p : oldProducts)
+        if (p->parent == add) {
+            firstInAdd = p;
+            break;
+        }
+    Indents in = indentsFor(add, firstInAdd);
+    std::vector<xmlNodePtr> removed;
+    for (xmlNodePtr old : oldProducts)
+        unlinkWithItsLine(old, &removed);
 
     for (const std::string &id : ids) {
-        std::string text = productText(id, state, excluded);
+        std::string text = productText(id, state, oldProductWithId(oldProducts, id), in);
         xmlNodePtr list = NULL;
         xmlParserErrors err =
             xmlParseInNodeContext(add, text.c_str(), (int)text.size(), 0, &list);
         if (err == XML_ERR_OK && list) {
-            xmlAddChildList(add, list);
+            appendProduct(doc, add, list, in);
         } else {
             /* Not a silent loss: the deployment would go on without it. */
             LogError("RebuildProductElements : unable to add Product %s. Error Code : %d\n",
@@ -180,6 +401,8 @@ DWORD RebuildProductElements(const char *path, const ClickToRunState *state)
             xmlFreeNodeList(list);
         }
     }
+    for (xmlNodePtr old : removed)
+        xmlFreeNode(old);
 
     saveDocument(doc, path, "RebuildProductElements");
     xmlXPathFreeObject(adds);

@@ -3,6 +3,7 @@
  * once its values are read. */
 #include "driver/ctrstate.h"
 #include "agent/log.h"
+#include "agent/textconv.h"
 #include "agent/registry.h"
 
 #include <stdlib.h>
@@ -11,15 +12,16 @@
 
 DWORD OpenRegistryKeyForRead(HKEY parent, const char *path, HKEY *out)
 {
+    const REGSAM read = KEY_QUERY_VALUE | KEY_ENUMERATE_SUB_KEYS;
     LONG rc;
     if (gv_isWow64Process) {
         /* A 32-bit process on 64-bit Windows: Office may have written either
          * view, the 64-bit one is the installation's own. */
-        rc = RegOpenKeyExA(parent, path, 0, KEY_QUERY_VALUE | KEY_WOW64_64KEY, out);
+        rc = RegOpenKeyUtf8(parent, path, read | KEY_WOW64_64KEY, out);
         if (rc != ERROR_SUCCESS)
-            rc = RegOpenKeyExA(parent, path, 0, KEY_QUERY_VALUE | KEY_WOW64_32KEY, out);
+            rc = RegOpenKeyUtf8(parent, path, read | KEY_WOW64_32KEY, out);
     } else {
-        rc = RegOpenKeyExA(parent, path, 0, KEY_QUERY_VALUE, out);
+        rc = RegOpenKeyUtf8(parent, path, read, out);
     }
     if (rc != ERROR_SUCCESS) {
         LogError("Unable to open Reg Key -> %s. Error Code: %ld\n", path, (long)rc);
@@ -30,27 +32,45 @@ DWORD OpenRegistryKeyForRead(HKEY parent, const char *path, HKEY *out)
 
 DWORD ReadRegistryText(HKEY key, const char *name, char **out)
 {
+    /* The wide query, converted to UTF-8 once: the narrow one would give
+     * the ANSI code page's bytes. */
+    wchar_t *wideName = NULL;
+    if (name && !(wideName = Utf8ToWideText(name)))
+        return ERROR_INVALID_DATA;
     DWORD requested = VQ_REGTEXT_INITIAL_SIZE;
     for (;;) {
-        /* One spare zero byte beyond what the registry may fill: data stored
-         * without a terminating zero, or exactly filling the buffer, still
-         * ends inside the buffer. */
-        char *buf = (char *)calloc((size_t)requested + 1, 1);
-        if (!buf)
+        /* One spare zero character beyond what the registry may fill: data
+         * stored without a terminating zero, or exactly filling the buffer,
+         * still ends inside the buffer. */
+        wchar_t *buf = (wchar_t *)calloc((size_t)requested / sizeof(wchar_t) + 1,
+                                         sizeof(wchar_t));
+        if (!buf) {
+            free(wideName);
             return ERROR_NOT_ENOUGH_MEMORY;
+        }
         DWORD size = requested;
-        LONG rc = RegQueryValueExA(key, name, NULL, NULL, (BYTE *)buf, &size);
+        LONG rc = RegQueryValueExW(key, wideName, NULL, NULL, (BYTE *)buf, &size);
         if (rc == ERROR_SUCCESS) {
-            *out = buf;
+            free(wideName);
+            char *text = NULL;
+            BOOL ok = ChangeWideToUtf8Str(buf, &text);
+            free(buf);
+            if (!ok)
+                return ERROR_INVALID_DATA;
+            *out = text;
             return ERROR_SUCCESS;
         }
         free(buf);
-        if (rc != ERROR_MORE_DATA)
+        if (rc != ERROR_MORE_DATA) {
+            free(wideName);
             return (DWORD)rc;
+        }
         /* The size reported back is not trusted: the value may change
          * between the queries, so the request grows in fixed steps. */
-        if (requested > 0xFFFFFFFFu - VQ_REGTEXT_GROW_STEP - 1)
+        if (requested > 0xFFFFFFFFu - VQ_REGTEXT_GROW_STEP - 2) {
+            free(wideName);
             return ERROR_NOT_ENOUGH_MEMORY;
+        }
         requested += VQ_REGTEXT_GROW_STEP;
     }
 }
@@ -146,11 +166,76 @@ DWORD ReadInstalledLanguages(InstalledLanguageMap *map)
             tokens.insert(tokens.end(), pieces.begin(), pieces.end());
         }
     }
-    RegCloseKey(config);
-
     for (const std::string &token : tokens)
         addLanguageToken(map, token);
+    AddLanguagesFromCultureKeys(config, map);
+    RegCloseKey(config);
     return ERROR_SUCCESS;
+}
+
+/* Sub-key names are at most 255 characters. */
+#define VQ_CTR_SUBKEY_CHARS 256
+
+/* The names of the direct sub-keys of key, as UTF-8. */
+static std::vector<std::string> subkeyNames(HKEY key)
+{
+    std::vector<std::string> names;
+    wchar_t name[VQ_CTR_SUBKEY_CHARS + 1];
+    for (DWORD i = 0;; i++) {
+        DWORD len = VQ_CTR_SUBKEY_CHARS;
+        LONG rc = RegEnumKeyExW(key, i, name, &len, NULL, NULL, NULL, NULL);
+        if (rc == ERROR_MORE_DATA)
+            continue;   /* longer than any key name: not ours */
+        if (rc != ERROR_SUCCESS)
+            break;
+        char *utf8 = NULL;
+        if (ChangeWideToUtf8Str(name, &utf8)) {
+            names.push_back(utf8);
+            free(utf8);
+        }
+    }
+    return names;
+}
+
+void AddLanguagesFromCultureKeys(HKEY activeConfiguration, InstalledLanguageMap *map)
+{
+    for (const std::string &product : subkeyNames(activeConfiguration)) {
+        if (!InstalledLanguagesOf(*map, product).empty())
+            continue;
+        HKEY key;
+        if (RegOpenKeyUtf8(activeConfiguration, product.c_str(), KEY_ENUMERATE_SUB_KEYS, &key) !=
+            ERROR_SUCCESS)
+            continue;
+        std::vector<std::string> cultures;
+        for (const std::string &culture : subkeyNames(key))
+            if (_stricmp(culture.c_str(), "x-none") != 0)
+                cultures.push_back(culture);
+        RegCloseKey(key);
+        if (cultures.empty())
+            continue;
+        std::sort(cultures.begin(), cultures.end());
+        cultures.erase(std::unique(cultures.begin(), cultures.end()), cultures.end());
+        LogDebug("Languages of %s from its culture keys : %d\n", product.c_str(),
+                 (int)cultures.size());
+        (*map)[product] = cultures;
+    }
+}
+
+const std::string &ExcludedAppsOf(const ClickToRunState &state, const std::string &productId)
+{
+    std::map<std::string, std::string>::const_iterator it =
+        state.productExcludedApps.find(productId);
+    return it == state.productExcludedApps.end() ? state.excludedApps : it->second;
+}
+
+/* Each product's own "<ID>.ExcludedApps" value, where Click-to-Run has one. */
+static void readProductExclusions(HKEY key, ClickToRunState *state)
+{
+    for (const std::string &id : SplitTokens(state->productReleaseIds, ",")) {
+        std::string list;
+        if (readText(key, (id + ".ExcludedApps").c_str(), &list) == ERROR_SUCCESS)
+            state->productExcludedApps[id] = list;
+    }
 }
 
 DWORD ReadClickToRunState(ClickToRunState *state)
@@ -201,6 +286,7 @@ DWORD ReadClickToRunState(ClickToRunState *state)
                  (long)rc);
         state->excludedApps.clear();
     }
+    readProductExclusions(key, state);
     RegCloseKey(key);
     return ERROR_SUCCESS;
 }

@@ -28,17 +28,30 @@ struct ClickToRunState {
     std::string clientCulture;
     InstalledLanguageMap installedLanguages;
     std::string excludedApps;       /* comma separated, may be empty */
+    /* Product ID to its own "<ID>.ExcludedApps" list, for the products
+     * that have one (volume products keep theirs there). */
+    std::map<std::string, std::string> productExcludedApps;
 };
+
+/* The excluded applications of one product: its own list when Click-to-Run
+ * recorded one, else the shared list. */
+const std::string &ExcludedAppsOf(const ClickToRunState &state, const std::string &productId);
 
 /* 0, or the registry error code that ends the run. */
 DWORD ReadClickToRunState(ClickToRunState *state);
 DWORD ReadInstalledLanguages(InstalledLanguageMap *map);
 
+/* Product key ("<ID>.16") of the active configuration to the culture
+ * sub-keys stored under it ("de-de", "en-us"), without the language-neutral
+ * "x-none". Used for products whose Original and Modifier lists name no
+ * language. Adds only keys that `map` has no language for. */
+void AddLanguagesFromCultureKeys(HKEY activeConfiguration, InstalledLanguageMap *map);
+
 /* The languages recorded under key; an empty list for an absent key. */
 const std::vector<std::string> &InstalledLanguagesOf(const InstalledLanguageMap &map,
                                                      const std::string &key);
 
-/* Opens parent\path with KEY_QUERY_VALUE: on WOW64 the 64-bit view first,
+/* Opens parent\path to read values and sub-keys: on WOW64 the 64-bit view first,
  * then the 32-bit view. 0 or the error code of the last attempt. */
 DWORD OpenRegistryKeyForRead(HKEY parent, const char *path, HKEY *out);
 

@@ -21,17 +21,25 @@
 
 RunContext gv_runContext;
 
-void ParseArguments(int argc, char **argv)
+BOOL ReadWorkingDirectory(std::string *dir, DWORD bufferChars)
+{
+    dir->clear();
+    if (bufferChars == 0)
+        return FALSE;
+    std::vector<char> buf(bufferChars, '\0');
+    DWORD n = GetCurrentDirectoryA(bufferChars, buf.data());
+    /* 0 is a failure; a result of the buffer's size or more is the size
+     * needed: the directory is left empty rather than holding a cut path. */
+    if (n == 0 || n >= bufferChars)
+        return FALSE;
+    dir->assign(buf.data(), n);
+    return TRUE;
+}
+
+void ParseArguments(int argc, char **argv, DWORD workDirBufferChars)
 {
     RunContext &rc = gv_runContext;
-    char dir[1024];
-    memset(dir, 0, sizeof(dir));
-    DWORD n = GetCurrentDirectoryA(sizeof(dir), dir);
-    /* A working directory longer than the buffer leaves it empty rather
-     * than holding a cut path. */
-    if (n >= sizeof(dir))
-        dir[0] = '\0';
-    rc.currentDirectory = dir;
+    ReadWorkingDirectory(&rc.currentDirectory, workDirBufferChars);
 
     int i = 0;
     while (i < argc) {
@@ -63,6 +71,10 @@ void ParseArguments(int argc, char **argv)
 LONG ExtractDeploymentTool(void)
 {
     RunContext &rc = gv_runContext;
+    /* Without a working directory the folder would be "\Office365" at the
+     * root of the drive: nothing is deleted there. */
+    if (rc.extractFolder.empty() || rc.currentDirectory.empty())
+        return VQ_EXIT_INVALID_DATA;
     /* No file of an earlier run may remain; the tool creates the folder. */
     DeleteDirectoryTree(rc.extractFolder.c_str());
     std::string cmd = "\"" + rc.toolPath + "\" /extract:\"" + rc.extractFolder +
@@ -104,7 +116,7 @@ static LONG deploy(void)
     return r == VQ_SETUP_APPS_IN_USE ? VQ_EXIT_APPS_RUNNING : r;
 }
 
-LONG RunDeployment(int argc, char **argv)
+LONG RunDeployment(int argc, char **argv, DWORD workDirBufferChars)
 {
     RunContext &rc = gv_runContext;
     rc = RunContext();
@@ -115,12 +127,19 @@ LONG RunDeployment(int argc, char **argv)
     if (StartAgentLogging("vqprereqhandler.log") != 0)
         return VQ_EXIT_INVALID_DATA;
 
-    ParseArguments(argc, argv);
+    ParseArguments(argc, argv, workDirBufferChars);
     LogInfo("Office 365 Installer v%.2f for Cloud users\n", 1.0);
-    rc.extractFolder = rc.currentDirectory + "\\Office365";
+    /* Every path of the run, the folder it deletes included, lies in the
+     * working directory: without it the run must not touch any file. */
+    bool haveWorkDir = !rc.currentDirectory.empty();
+    if (haveWorkDir)
+        rc.extractFolder = rc.currentDirectory + "\\Office365";
 
     LONG exitCode;
-    if (!FileExists(rc.toolPath.c_str())) {
+    if (!haveWorkDir) {
+        LogError("RunDeployment : unable to read the working directory; nothing is extracted or deleted.\n");
+        exitCode = VQ_EXIT_INVALID_DATA;
+    } else if (!FileExists(rc.toolPath.c_str())) {
         LogError("Office Deployment Tool file not found.\n");
         exitCode = VQ_EXIT_FILE_NOT_FOUND;
     } else if (!FileExists(rc.configPath.c_str())) {
@@ -130,7 +149,8 @@ LONG RunDeployment(int argc, char **argv)
         exitCode = deploy();
     }
 
-    DeleteDirectoryTree(rc.extractFolder.c_str());
+    if (haveWorkDir)
+        DeleteDirectoryTree(rc.extractFolder.c_str());
     LogInfo("Exit Code : %ld\n", (long)exitCode);
     StopAgentLogging();
     rc = RunContext();

@@ -21,8 +21,25 @@ struct RunContext {
 
 extern RunContext gv_runContext;
 
-void ParseArguments(int argc, char **argv);
+/* Characters of the buffer the working directory is read into. */
+#define VQ_WORKDIR_BUFFER_CHARS 1024
+
+/* The process's working directory into *dir; FALSE, with *dir empty, when
+ * it cannot be read or does not fit `bufferChars` characters (terminator
+ * included). */
+BOOL ReadWorkingDirectory(std::string *dir, DWORD bufferChars = VQ_WORKDIR_BUFFER_CHARS);
+
+/* Reads the working directory and the "-xml", "-odt" and "-version"
+ * arguments into gv_runContext. */
+void ParseArguments(int argc, char **argv, DWORD workDirBufferChars = VQ_WORKDIR_BUFFER_CHARS);
+
+/* Extracts the tool into gv_runContext.extractFolder after removing what an
+ * earlier run left there; 13 without touching anything when there is no
+ * extraction folder. */
 LONG ExtractDeploymentTool(void);
-LONG RunDeployment(int argc, char **argv);
+
+/* The whole run; its exit code. A working directory that cannot be read
+ * ends the run with 13 before anything is extracted or deleted. */
+LONG RunDeployment(int argc, char **argv, DWORD workDirBufferChars = VQ_WORKDIR_BUFFER_CHARS);
 
 #endif

@@ -412,7 +412,9 @@ TEST(ProxyPassword, DecodesStandardBase64WithPaddingAndWhiteSpace)
 
 TEST(ProxyPassword, InvalidTextDecodesEmptyAndStaysInsideItsBuffer)
 {
-    const char *bad[] = {"YWJ", "YWJjZ", "YW Jj", "YW*j", "Y\x80Jj", "=WJj", "YW=j", "YWJj\xc3\xa9=="};
+    const char *bad[] = {"YWJ", "YWJjZ", "YW Jj", "YW*j", "Y\x80Jj", "=WJj", "YW=j", "YWJj\xc3\xa9==",
+                         /* padding before the last group */
+                         "YQ==YWJj", "YWI=YWJj", "YQ==YQ=="};
     for (const char *b : bad) {
         char *decoded = DecodeProxyPassword(b);
         ASSERT_NE(decoded, nullptr) << b;

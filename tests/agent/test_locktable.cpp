@@ -46,6 +46,66 @@ unsigned __stdcall holdKey(void *arg)
 
 } // namespace
 
+namespace {
+
+/* Two threads take one key in turns; inside, a read, a yield and a write of
+ * a shared counter, and a count of entries that found the other inside. */
+struct Contention {
+    const void *key;
+    HANDLE go;
+    int rounds;
+    volatile LONG inside;
+    volatile LONG overlaps;
+    int counter;
+};
+
+unsigned __stdcall contend(void *arg)
+{
+    Contention *c = (Contention *)arg;
+    WaitForSingleObject(c->go, INFINITE);
+    for (int i = 0; i < c->rounds; i++) {
+        if (!AcquireLock(c->key))
+            return 1;
+        if (InterlockedIncrement(&c->inside) != 1)
+            InterlockedIncrement(&c->overlaps);
+        int seen = c->counter;
+        SwitchToThread();
+        c->counter = seen + 1;
+        InterlockedDecrement(&c->inside);
+        ReleaseLock(c->key);
+    }
+    return 0;
+}
+
+} // namespace
+
+/* Before the logging start makes the table ready (no InitMutex yet), two
+ * threads contending for one key still take it one at a time. */
+TEST(LockTable, TwoThreadsContendBeforeTheTableIsReady)
+{
+    CloseMutex();
+    int key;
+    Contention c = {&key, CreateEventA(NULL, TRUE, FALSE, NULL), 300, 0, 0, 0};
+    HANDLE t[2];
+    for (HANDLE &h : t) {
+        h = (HANDLE)_beginthreadex(NULL, 0, contend, &c, 0, NULL);
+        ASSERT_NE(h, nullptr);
+    }
+    SetEvent(c.go);
+    ASSERT_EQ(WaitForMultipleObjects(2, t, TRUE, 60000), WAIT_OBJECT_0);
+    for (HANDLE h : t) {
+        DWORD code = 99;
+        EXPECT_TRUE(GetExitCodeThread(h, &code));
+        EXPECT_EQ(code, 0u);
+        CloseHandle(h);
+    }
+    CloseHandle(c.go);
+    EXPECT_EQ(c.overlaps, 0);
+    EXPECT_EQ(c.counter, 2 * c.rounds);
+    EXPECT_FALSE(IsLockHeld(&key));
+    EXPECT_TRUE(InitMutex());
+}
+
 TEST(LockTable, AcquireWaitsForAnotherThreadsKey)
 {
     int key;

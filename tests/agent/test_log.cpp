@@ -2,6 +2,7 @@
  * place, directory creation, the agent's logging start and stop. */
 #include "agent/agentlog.h"
 #include "agent/log.h"
+#include "agent/logrotate.h"
 #include "support/testutil.h"
 
 #include <gtest/gtest.h>
@@ -239,9 +240,11 @@ TEST_F(AgentLogging, MissingInstallDirectoryReturnsItsErrorAndOpensNothing)
 {
     EXPECT_EQ(StartAgentLogging("vqprereqhandler.log"), (DWORD)ERROR_FILE_NOT_FOUND);
     EXPECT_EQ(gv_logFilePtr, nullptr);
+    EXPECT_FALSE(IsLogRotationRunning());   /* no timer for a log that never opened */
     ASSERT_EQ(vqt::RegSetDword(HKEY_LOCAL_MACHINE, kAgentKey, "VQAgentLogLevel", 4), 0);
     EXPECT_EQ(StartAgentLogging("vqprereqhandler.log"), (DWORD)ERROR_FILE_NOT_FOUND);
     EXPECT_EQ(gv_logFilePtr, nullptr);
+    EXPECT_FALSE(IsLogRotationRunning());
 }
 
 TEST_F(AgentLogging, LogGoesToInstallDirLogsAtRegistryLevel)

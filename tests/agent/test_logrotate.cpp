@@ -310,3 +310,19 @@ TEST(LogRotation, AgentLoggingStartRotatesAnOldLogBeforeTheOpenLine)
     EXPECT_NE(lines.back().find("[INFO] Log close time: "), std::string::npos);
     EXPECT_EQ(vqt::RegDeleteTreeA2(HKEY_LOCAL_MACHINE, agentKey), 0);
 }
+
+/* A log folder with a non-ASCII name ("logs Ä"): the files are found and
+ * rotated, and the lines that name them show the folder as it is. */
+TEST(LogRotation, NonAsciiFolderIsRotatedAndNamedRight)
+{
+    vqt::ScratchDir dir("logs \xC3\x84");
+    std::string current = dir.file(kName);
+    ASSERT_TRUE(vqt::WriteWholeFile(current, sized(20, 'a')));
+    vqt::ScratchLog log(VQ_LOG_LEVEL_TRACE);
+    EXPECT_EQ(RotateLoggerForEverRunningProcess(dir.path().c_str(), kName, 5, 10), 0u);
+    EXPECT_EQ(vqt::ReadWholeFile(backup(dir, 1)), sized(20, 'a'));
+    EXPECT_EQ(vqt::ReadWholeFile(current), "");
+    EXPECT_TRUE(log.has("[INFO] RotateSpecificLogs : File successfully copied from " + current +
+                        " to  " + backup(dir, 1) + " so we are going to truncate"))
+        << log.plainText();
+}

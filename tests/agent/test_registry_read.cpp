@@ -174,3 +174,68 @@ TEST(RegistryRead, ReadsUseThe32BitViewOnly)
 }
 
 } // namespace
+
+namespace {
+
+/* Non-ASCII text written through the agent's writes comes back as the same
+ * UTF-8 bytes from every read, in the view it was written to; the narrow
+ * query would give code-page bytes ("M\xFCller" under code page 1252). */
+TEST(RegistryRead, NonAsciiTextRoundTripsAsUtf8InBothViews)
+{
+    RegTestKey k("utf8");
+    struct Case { const char *name; const char *text; } cases[] = {
+        {"Customer", "M\xC3\xBCller"},                      /* Müller */
+        {"InstallDir", "C:\\Agent \xC3\x84\\"},             /* C:\Agent Ä\ */
+        {"Wide", "\xE6\x97\xA5\xE6\x9C\xAC \xF0\x9F\x98\x80"}, /* CJK, and a pair */
+        {"N\xC3\xA4me", "v\xC3\xA4lue"},                    /* the name too */
+    };
+    for (BOOL wow64 : {FALSE, TRUE}) {
+        gv_isWow64Process = wow64;
+        REGSAM view = wow64 ? KEY_WOW64_64KEY : KEY_WOW64_32KEY;
+        for (const Case &c : cases) {
+            SCOPED_TRACE(std::string(c.name) + (wow64 ? " 64-bit view" : " 32-bit view"));
+            ASSERT_EQ(0u, writeValueEx(HKLM, k.path().c_str(), c.name, c.text, REG_SZ));
+            HKEY key;
+            ASSERT_EQ(0, RegOpenKeyUtf8(HKLM, k.path().c_str(), KEY_QUERY_VALUE | view, &key));
+            char *data = (char *)0x1;
+            DWORD size = 0xDEAD, type = REG_NONE;
+            ASSERT_EQ(0, RegQueryValueUtf8(key, c.name, &data, &size, &type));
+            RegCloseKey(key);
+            EXPECT_STREQ(data, c.text);
+            EXPECT_EQ(size, strlen(c.text) + 1);   /* the stored terminator counts */
+            EXPECT_EQ(type, (DWORD)REG_SZ);
+            free(data);
+            if (!wow64) {
+                /* ReadRegSZ reads the 32-bit view. */
+                char *text = (char *)0x1;
+                ASSERT_EQ(0u, ReadRegSZ(HKLM, k.path().c_str(), c.name, &text));
+                EXPECT_STREQ(text, c.text);
+                free(text);
+            }
+        }
+    }
+    gv_isWow64Process = FALSE;
+
+    /* A list keeps its zero characters; other types come back as bytes. */
+    ASSERT_EQ(0u, writeValue(HKLM, k.path().c_str(), "List", "\xC3\xA4;\xC3\xB6", REG_MULTI_SZ));
+    const BYTE raw[3] = {0xC3, 0x00, 0xFF};
+    ASSERT_EQ(ERROR_SUCCESS, RegSetRaw(HKLM, k.path(), "Bin", REG_BINARY, raw, 3));
+    HKEY key;
+    ASSERT_EQ(0, RegOpenKeyUtf8(HKLM, k.path().c_str(), KEY_QUERY_VALUE, &key));
+    char *data = NULL;
+    DWORD size = 0;
+    ASSERT_EQ(0, RegQueryValueUtf8(key, "List", &data, &size, NULL));
+    EXPECT_EQ(std::string(data, size), std::string("\xC3\xA4\0\xC3\xB6\0\0", 7));
+    free(data);
+    ASSERT_EQ(0, RegQueryValueUtf8(key, "Bin", &data, &size, NULL));
+    EXPECT_EQ(std::string(data, size), std::string((const char *)raw, 3));
+    free(data);
+    data = (char *)0x1;
+    size = 77;
+    EXPECT_EQ(ERROR_FILE_NOT_FOUND, RegQueryValueUtf8(key, "Absent", &data, &size, NULL));
+    EXPECT_EQ(data, nullptr);
+    EXPECT_EQ(size, 0u);
+    RegCloseKey(key);
+}
+
+} // namespace

@@ -157,6 +157,40 @@ TEST(ConfigDocument, TwoAddElementsLicensingPropertyAndNoUpdates)
     EXPECT_EQ(log.messages("INFO"), Texts({"FORCEAPPSHUTDOWN set as TRUE."}));
 }
 
+/* Documents as administrators write them, through the whole edit sequence
+ * of a run: the new elements sit indented like their siblings (two spaces a
+ * level in a document without indentation), no blank line stays behind, a
+ * byte order mark and CRLF line ends are kept, a rebuilt Product keeps the
+ * attributes of the old one of its ID (a volume product's PIDKEY), and a
+ * product with its own exclusion list gets that list. */
+TEST(ConfigDocument, RealWorldDocumentsKeepLayoutAttributesAndOwnExclusions)
+{
+    ClickToRunState volume = state("VisioPro2021Volume,ProPlus2021Volume", "en-us", "",
+                                   {{"ProPlus2021Volume.16", {"de-de", "en-us"}}});
+    volume.productExcludedApps["ProPlus2021Volume"] = "lync,groove";
+    ClickToRunState business = state("O365BusinessRetail", "fr-fr", "teams");
+    const Texts none, noUpdates = {"Tag /Configuration/Updates not found "};
+    struct Case {
+        const char *input, *expected;
+        const ClickToRunState *state;
+        const Texts &errors;
+    } cases[] = {
+        {"volume-crlf.xml", "volume-crlf.expected.xml", &volume, none},
+        {"flat.xml", "flat.expected.xml", &business, noUpdates},
+        {"typical.xml", "typical-retail.expected.xml", &business, none},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.input);
+        Document doc(Document::sample(c.input));
+        vqt::ScratchLog log;
+        ApplyEditionAndVersion(doc.path(), "x64", "16.0.14332.20500");
+        EXPECT_EQ(RebuildProductElements(doc.path(), c.state), 0u);
+        SetForceAppShutdown(doc.path(), FALSE);
+        EXPECT_EQ(doc.text(), Document::sample(c.expected));
+        EXPECT_EQ(editorErrors(log), c.errors);
+    }
+}
+
 TEST(ConfigDocument, EditionFollowsThePlatformInAnyCaseAndOnlyForX64AndX86)
 {
     struct Case { const char *platform, *edition; } cases[] = {

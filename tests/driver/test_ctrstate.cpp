@@ -333,3 +333,33 @@ TEST_F(ClickToRunRegistry, MissingLanguageValuesLeaveTheMapEmptyWithTheirLines)
     EXPECT_EQ(ReadClickToRunState(&s), 0u);
     EXPECT_EQ(s.installedLanguages, InstalledLanguageMap({{"X.16", {"ja-jp"}}}));
 }
+
+/* A volume product keeps its own exclusions; a product whose Original and
+ * Modifier lists name no language takes the culture sub-keys stored under
+ * it (without "x-none"), while a product the lists cover keeps theirs. */
+TEST_F(ClickToRunRegistry, OwnExclusionsAndLanguagesFromCultureKeys)
+{
+    setTypicalConfiguration();
+    set(kConfig, "ProductReleaseIds", "O365ProPlusRetail,ProPlus2021Volume,VisioProRetail");
+    set(kConfig, "ProPlus2021Volume.ExcludedApps", "access,teams");
+    setActiveConfiguration("O365ProPlusRetail.16_en-us_x-none", NULL);
+    const std::string active = std::string(kIds) + "\\culture";
+    for (const char *culture : {"de-de", "x-none", "fr-fr"})
+        ASSERT_EQ(vqt::RegSetDword(HKEY_LOCAL_MACHINE, active + "\\ProPlus2021Volume.16\\" + culture,
+                                   "Count", 1, KEY_WOW64_64KEY), 0);
+    ASSERT_EQ(vqt::RegSetDword(HKEY_LOCAL_MACHINE, active + "\\O365ProPlusRetail.16\\it-it",
+                               "Count", 1, KEY_WOW64_64KEY), 0);
+    ASSERT_EQ(vqt::RegSetDword(HKEY_LOCAL_MACHINE, active + "\\VisioProRetail.16\\x-none",
+                               "Count", 1, KEY_WOW64_64KEY), 0);
+
+    ClickToRunState s;
+    ASSERT_EQ(ReadClickToRunState(&s), 0u);
+    EXPECT_EQ(ExcludedAppsOf(s, "ProPlus2021Volume"), "access,teams");
+    EXPECT_EQ(ExcludedAppsOf(s, "O365ProPlusRetail"), "groove,lync");
+    EXPECT_EQ(ExcludedAppsOf(s, "VisioProRetail"), "groove,lync");   /* the shared list */
+    EXPECT_EQ(InstalledLanguagesOf(s.installedLanguages, "ProPlus2021Volume.16"),
+              Texts({"de-de", "fr-fr"}));
+    EXPECT_EQ(InstalledLanguagesOf(s.installedLanguages, "O365ProPlusRetail.16"),
+              Texts({"en-us"}));
+    EXPECT_EQ(InstalledLanguagesOf(s.installedLanguages, "VisioProRetail.16"), Texts());
+}

@@ -283,3 +283,20 @@ TEST_F(WholeRun, NoInstallDirectoryGivesThirteenAndNoLog)
     EXPECT_TRUE(vqt::DirExistsA(work.file("Office365")));
     EXPECT_EQ(document(), sample);
 }
+
+/* An install directory with a non-ASCII name ("Agent Ä"): the earlier full
+ * log there is rotated and the run's log lands in its logs folder. */
+TEST_F(WholeRun, NonAsciiInstallDirectoryHoldsTheLogAndItsBackup)
+{
+    vqt::ScratchDir agent("Agent \xC3\x84");
+    ASSERT_NE(agent.path().find("\xC3\x84"), std::string::npos);
+    ASSERT_EQ(vqt::WriteAgentKey(agent.path() + "\\", {vqt::Dword("", "VQAgentLogLevel", 4)}), 0);
+    const std::string logs = agent.file("logs");
+    ASSERT_TRUE(CreateDirectoryA(logs.c_str(), NULL));
+    ASSERT_TRUE(vqt::WriteWholeFile(logs + "\\vqprereqhandler.log", std::string(2000000, 'o')));
+    EXPECT_EQ(run(""), 2u);
+    std::string text = vqt::ReadWholeFile(logs + "\\vqprereqhandler.log");
+    EXPECT_NE(text.find("[INFO] Exit Code : 2"), std::string::npos) << text;
+    EXPECT_TRUE(vqt::FileExistsA(logs + "\\vqprereqhandler1.log"));
+    EXPECT_FALSE(vqt::DirExistsA(install.file("logs")));
+}
