@@ -33,28 +33,15 @@ static double nowMs()
     return (double)t.QuadPart * 1000.0 / (double)freq.QuadPart;
 }
 
-static char *dupText(const char *s)
-{
-    char *p = (char *)malloc(strlen(s) + 1);
-    strcpy(p, s);
-    return p;
-}
-
 static void defineBenchTable()
 {
     static const struct { const char *name; BYTE type; } cols[] = {
         {"ID", BRN_SQL_INT}, {"NAME", BRN_SQL_VARCHAR}, {"SCORE", BRN_SQL_FLOAT}};
-    TableDefn *d = (TableDefn *)calloc(1, sizeof *d);
-    d->name = dupText("BENCH");
-    d->columnCount = 3;
-    d->columns = (ColumnDefn **)calloc(3, sizeof(ColumnDefn *));
-    for (int i = 0; i < 3; i++) {
-        d->columns[i] = (ColumnDefn *)calloc(1, sizeof(ColumnDefn));
-        d->columns[i]->name = dupText(cols[i].name);
-        d->columns[i]->type = cols[i].type;
-    }
-    d->constraints = (ConstraintDefn *)calloc(1, sizeof(ConstraintDefn));
-    AddTableDefn(d);
+    ColumnDefn **columns = (ColumnDefn **)calloc(3, sizeof(ColumnDefn *));
+    for (int i = 0; i < 3; i++)
+        columns[i] = CreateColumnDefn(cols[i].name, cols[i].type, NULL, 0, 0, NULL, NULL, 0, 1, NULL);
+    AddTableDefn(CreateTableDefn("BENCH", NULL, columns, 3,
+                                 (ConstraintDefn *)calloc(1, sizeof(ConstraintDefn))));
     CreateTable("BENCH");
 }
 

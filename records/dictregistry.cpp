@@ -1,7 +1,9 @@
 /* The dictionary registry: every TableDefn of the process in the order they
- * were added, looked up by name without regard to letter case. Filled once at
- * framework start and read without locks afterwards. */
+ * were added, looked up by name without regard to letter case, and the
+ * constructors of the definitions it holds. Filled once at framework start
+ * and read without locks afterwards. */
 #include "records/tabledefn.h"
+#include "records/criteria.h"
 
 #include "agent/log.h"
 
@@ -13,10 +15,147 @@ static TableDefn **s_defns;
 static INT32 s_count;
 static INT32 s_capacity;
 
+static char *copyText(const char *text)
+{
+    if (!text)
+        return NULL;
+    size_t n = strlen(text) + 1;
+    char *s = (char *)malloc(n);
+    if (s)
+        memcpy(s, text, n);
+    return s;
+}
+
+/* A deep copy of allowed values: a list up to its NULL entry, a range as its
+ * two bounds. NULL when out of memory or for a malformed record. */
+static AllowedValues *copyAllowedValues(const AllowedValues *from)
+{
+    if (!from || !from->values)
+        return NULL;
+    size_t n = 0;
+    if (from->rangeFlag)
+        n = 2;
+    else
+        while (from->values[n])
+            n++;
+    AllowedValues *to = (AllowedValues *)calloc(1, sizeof *to);
+    char **values = (char **)calloc(n + 1, sizeof *values);
+    BOOL ok = to && values;
+    for (size_t i = 0; ok && i < n; i++) {
+        values[i] = copyText(from->values[i]);
+        ok = values[i] != NULL || from->values[i] == NULL;
+    }
+    if (!ok) {
+        if (values)
+            for (size_t i = 0; i < n; i++)
+                free(values[i]);
+        free(values);
+        free(to);
+        return NULL;
+    }
+    to->values = values;
+    to->rangeFlag = from->rangeFlag ? 1 : 0;
+    return to;
+}
+
+ColumnDefn *CreateColumnDefn(const char *name, BYTE type, const char *defaultText,
+                             INT32 defaultLength, BYTE unique, const char *generatorName,
+                             const char *description, INT32 maxSize, BYTE nullable,
+                             const AllowedValues *allowedValues)
+{
+    ColumnDefn *c = (ColumnDefn *)calloc(1, sizeof *c);
+    if (!c) {
+        LogError("MEMORY_ALLOCATION_FAILURE\n");
+        return NULL;
+    }
+    c->name = copyText(name);
+    c->generatorName = copyText(generatorName);
+    c->description = copyText(description);
+    if ((name && !c->name) || (generatorName && !c->generatorName)
+        || (description && !c->description)) {
+        LogError("MEMORY_ALLOCATION_FAILURE\n");
+        FreeColumnDefn(c);
+        return NULL;
+    }
+    if (allowedValues) {
+        c->allowedValues = copyAllowedValues(allowedValues);
+        if (!c->allowedValues) {
+            LogError("Cannot copy allowed values.\n");
+            FreeColumnDefn(c);
+            return NULL;
+        }
+    }
+    /* The default is converted under the declared type, before a long
+     * character column becomes a text column: both hold the same bytes. */
+    if (defaultText) {
+        INT32 size = defaultLength;
+        c->defaultValue = ConvertTextToValue(defaultText, &size, type);
+        c->defaultSize = c->defaultValue ? size : 0;
+    }
+    if ((type == BRN_SQL_CHAR || type == BRN_SQL_VARCHAR) && maxSize > 255)
+        type = BRN_SQL_TEXT;
+    c->type = type;
+    c->unique = unique ? 1 : 0;
+    c->maxSize = maxSize;
+    c->nullable = nullable ? 1 : 0;
+    return c;
+}
+
+static void freeConstraints(ConstraintDefn *c)
+{
+    if (!c)
+        return;
+    for (INT32 i = 0; c->primaryKeyColumns && i < c->primaryKeyCount; i++)
+        free(c->primaryKeyColumns[i]);
+    free(c->primaryKeyColumns);
+    ForeignKeyDefn *fk = c->foreignKeys;
+    while (fk) {
+        ForeignKeyDefn *next = fk->next;
+        free(fk->localColumn);
+        free(fk->referenceColumn);
+        free(fk->referenceTable);
+        free(fk);
+        fk = next;
+    }
+    free(c);
+}
+
+TableDefn *CreateTableDefn(const char *name, const char *description, ColumnDefn **columns,
+                           INT32 columnCount, ConstraintDefn *constraints)
+{
+    TableDefn *d = (TableDefn *)calloc(1, sizeof *d);
+    if (d) {
+        d->name = copyText(name);
+        d->description = copyText(description);
+    }
+    if (!d || !name || !d->name || (description && !d->description)) {
+        LogError("MEMORY_ALLOCATION_FAILURE\n");
+        if (d) {
+            free(d->name);
+            free(d->description);
+            free(d);
+        }
+        for (INT32 i = 0; columns && i < columnCount; i++)
+            FreeColumnDefn(columns[i]);
+        free(columns);
+        freeConstraints(constraints);
+        return NULL;
+    }
+    d->columns = columns;
+    d->columnCount = columns && columnCount > 0 ? columnCount : 0;
+    d->constraints = constraints;
+    return d;
+}
+
 BOOL AddTableDefn(TableDefn *defn)
 {
     if (!defn)
         return FALSE;
+    /* A second definition of a name is kept, as the dictionary files asked
+     * for it, but every lookup finds the first: say so. */
+    if (defn->name && GetTableDefn(defn->name))
+        LogError("AddTableDefn : table %s is defined twice; lookups use the first definition\n",
+                 defn->name);
     if (s_count == s_capacity) {
         INT32 cap = s_capacity ? s_capacity * 2 : 16;
         TableDefn **grown = (TableDefn **)realloc(s_defns, sizeof *grown * (size_t)cap);
@@ -73,26 +212,24 @@ static void freeDefn(TableDefn *defn)
 {
     free(defn->name);
     free(defn->description);
-    for (INT32 i = 0; i < defn->columnCount; i++)
+    for (INT32 i = 0; defn->columns && i < defn->columnCount; i++)
         FreeColumnDefn(defn->columns[i]);
     free(defn->columns);
-    if (defn->constraints) {
-        ConstraintDefn *c = defn->constraints;
-        for (INT32 i = 0; i < c->primaryKeyCount; i++)
-            free(c->primaryKeyColumns[i]);
-        free(c->primaryKeyColumns);
-        ForeignKeyDefn *fk = c->foreignKeys;
-        while (fk) {
-            ForeignKeyDefn *next = fk->next;
-            free(fk->localColumn);
-            free(fk->referenceColumn);
-            free(fk->referenceTable);
-            free(fk);
-            fk = next;
-        }
-        free(c);
-    }
+    freeConstraints(defn->constraints);
     free(defn);
+}
+
+void FreeUnregisteredTableDefn(TableDefn *defn)
+{
+    if (defn)
+        freeDefn(defn);
+}
+
+TableDefn **GetTableDefnRegistry(INT32 *count)
+{
+    if (count)
+        *count = s_count;
+    return s_defns;
 }
 
 BOOL FreeTableDefn(const char *tableName)

@@ -1,6 +1,7 @@
 /* Test helpers for the record framework (see recordfixture.h). */
 #include "recordfixture.h"
 
+#include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 
@@ -29,29 +30,36 @@ static BYTE *cellBuffer(const Cell &c, INT32 *size)
     return nullptr;
 }
 
+/* The text form of a default cell, as a dictionary file would spell it. */
+static std::string defaultText(const Cell &c)
+{
+    char buf[64];
+    switch (c.kind) {
+    case Cell::I32: snprintf(buf, sizeof buf, "%d", (int)c.i32); return buf;
+    case Cell::I64: snprintf(buf, sizeof buf, "%lld", (long long)c.i64); return buf;
+    case Cell::F32: snprintf(buf, sizeof buf, "%.9g", (double)c.f32); return buf;
+    case Cell::F64: snprintf(buf, sizeof buf, "%.17g", c.f64); return buf;
+    default: return c.bytes;
+    }
+}
+
 void DefineTable(const std::string &name, const std::vector<ColSpec> &cols,
                  const std::vector<std::string> &primaryKey, bool create)
 {
-    TableDefn *d = (TableDefn *)calloc(1, sizeof *d);
-    d->name = dup(name);
-    d->columnCount = (INT32)cols.size();
-    d->columns = (ColumnDefn **)calloc(cols.size() + 1, sizeof(ColumnDefn *));
+    ColumnDefn **columns = (ColumnDefn **)calloc(cols.size() + 1, sizeof(ColumnDefn *));
     for (size_t i = 0; i < cols.size(); i++) {
-        ColumnDefn *c = (ColumnDefn *)calloc(1, sizeof *c);
-        c->name = dup(cols[i].name);
-        c->type = cols[i].type;
-        c->nullable = 1;
-        if (cols[i].generator)
-            c->generatorName = dup(cols[i].generator);
-        c->defaultValue = cellBuffer(cols[i].defaultValue, &c->defaultSize);
-        d->columns[i] = c;
+        bool hasDefault = cols[i].defaultValue.kind != Cell::Null;
+        std::string text = defaultText(cols[i].defaultValue);
+        columns[i] = CreateColumnDefn(cols[i].name.c_str(), cols[i].type,
+                                      hasDefault ? text.c_str() : nullptr, (INT32)text.size(), 0,
+                                      cols[i].generator, nullptr, 0, 1, nullptr);
     }
-    d->constraints = (ConstraintDefn *)calloc(1, sizeof(ConstraintDefn));
-    d->constraints->primaryKeyCount = (INT32)primaryKey.size();
-    d->constraints->primaryKeyColumns = (char **)calloc(primaryKey.size() + 1, sizeof(char *));
+    ConstraintDefn *constraints = (ConstraintDefn *)calloc(1, sizeof(ConstraintDefn));
+    constraints->primaryKeyCount = (INT32)primaryKey.size();
+    constraints->primaryKeyColumns = (char **)calloc(primaryKey.size() + 1, sizeof(char *));
     for (size_t i = 0; i < primaryKey.size(); i++)
-        d->constraints->primaryKeyColumns[i] = dup(primaryKey[i]);
-    AddTableDefn(d);
+        constraints->primaryKeyColumns[i] = dup(primaryKey[i]);
+    AddTableDefn(CreateTableDefn(name.c_str(), nullptr, columns, (INT32)cols.size(), constraints));
     if (create)
         CreateTable(name.c_str());
 }
