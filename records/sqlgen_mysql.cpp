@@ -1,6 +1,7 @@
 /* The "MYSQL" dialect: "limit offset , count", quoted criteria texts with
- * BOOLEAN 1/0, tinyint booleans, datetime/date/time, longblob for blobs (a
- * plain blob holds only 64 KiB), and "ENGINE = InnoDB" (no current MySQL or
+ * BOOLEAN 1/0, tinyint booleans, datetime/date/time, longblob for blobs and
+ * longtext for texts (a plain blob or text holds only 64 KiB, and a strict
+ * server refuses a longer value), and "ENGINE = InnoDB" (no current MySQL or
  * MariaDB accepts the old "Type = InnoDB"). No index clauses are written:
  * the primary and foreign keys already get their indexes from InnoDB, and
  * the dictionary defines no other index. */
@@ -30,7 +31,6 @@ static const char *mysqlColumnType(const ColumnDefn *c, char *buf, size_t bufSiz
         snprintf(buf, bufSize, "varchar(%d)", (int)c->maxSize);
         return buf;
     case BRN_SQL_TEXT:
-        return "text";
     case BRN_SQL_CLOB:
         return "longtext";
     case BRN_SQL_DATE:
