@@ -199,11 +199,67 @@ BOOL ODBCExecuteUpdate(void *connection, const char *statement)
     return ok;
 }
 
-/* Executes a prepared statement whose parameter 1 is binary data at
- * execution time, feeding it from the chunk source. */
-static BOOL executeWithBlob(SQLHSTMT stmt, ChunkSourceFn source, void *context)
+/* The chunks of a blob gathered in memory, for drivers that must be told
+ * the whole length before the first piece (SQL_NEED_LONG_DATA_LEN "Y",
+ * SQLite's among them: it refuses a second piece of an undeclared length). */
+struct GatheredBlob {
+    BYTE *data;
+    size_t length;
+};
+
+static BOOL gatherChunks(ChunkSourceFn source, void *context, GatheredBlob *out)
 {
-    SQLLEN lengthAtExec = SQL_LEN_DATA_AT_EXEC(0);
+    out->data = NULL;
+    out->length = 0;
+    size_t cap = 0;
+    for (;;) {
+        BYTE *data = NULL;
+        INT32 size = 0;
+        if (!source || source(&data, &size, context) == CHUNK_SOURCE_DONE)
+            return TRUE;
+        if (size <= 0)
+            continue;
+        if (out->length + (size_t)size > 0x7fffffff) {
+            free(out->data);
+            out->data = NULL;
+            return FALSE;
+        }
+        if (out->length + (size_t)size > cap) {
+            size_t grown = cap ? cap * 2 : 65536;
+            while (grown < out->length + (size_t)size)
+                grown *= 2;
+            BYTE *p = (BYTE *)realloc(out->data, grown);
+            if (!p) {
+                free(out->data);
+                out->data = NULL;
+                return FALSE;
+            }
+            out->data = p;
+            cap = grown;
+        }
+        memcpy(out->data + out->length, data, (size_t)size);
+        out->length += (size_t)size;
+    }
+}
+
+/* Hands the gathered blob back as one chunk. */
+static int gatheredChunk(BYTE **data, INT32 *size, void *context)
+{
+    GatheredBlob *g = (GatheredBlob *)context;
+    if (!g->data)
+        return CHUNK_SOURCE_DONE;
+    *data = g->data;
+    *size = (INT32)g->length;
+    g->data = NULL;
+    return 1;
+}
+
+/* Executes a prepared statement whose parameter 1 is binary data at
+ * execution time, feeding it from the chunk source. `declared` is the
+ * length told to the driver beforehand (0: not told). */
+static BOOL executeWithBlob(SQLHSTMT stmt, ChunkSourceFn source, void *context, SQLLEN declared)
+{
+    SQLLEN lengthAtExec = SQL_LEN_DATA_AT_EXEC(declared);
     if (!SQL_SUCCEEDED(SQLBindParameter(stmt, 1, SQL_PARAM_INPUT, SQL_C_BINARY, SQL_LONGVARBINARY,
                                         0x7fffffff, 0, (SQLPOINTER)1, 0, &lengthAtExec))) {
         LogError("SQLBindParameter failed\n");
@@ -247,6 +303,28 @@ static BOOL executeWithBlob(SQLHSTMT stmt, ChunkSourceFn source, void *context)
     return TRUE;
 }
 
+/* Runs the prepared blob statement, declaring the blob's length first when
+ * the driver needs it (the chunks are then gathered in memory). */
+static BOOL executeBlobStatement(ODBCConnection *c, SQLHSTMT stmt, ChunkSourceFn source, void *context)
+{
+    char need[4] = "";
+    SQLSMALLINT needLen = 0;
+    BOOL declare = SQL_SUCCEEDED(SQLGetInfo(c->dbc, SQL_NEED_LONG_DATA_LEN, need,
+                                            (SQLSMALLINT)sizeof need, &needLen)) &&
+                   (need[0] == 'Y' || need[0] == 'y');
+    if (!declare)
+        return executeWithBlob(stmt, source, context, 0);
+    GatheredBlob gathered = {NULL, 0};
+    if (!gatherChunks(source, context, &gathered)) {
+        LogError("Unable to allocate memory\n");
+        return FALSE;
+    }
+    BYTE *whole = gathered.data;
+    BOOL fed = executeWithBlob(stmt, gatheredChunk, &gathered, (SQLLEN)gathered.length);
+    free(whole);
+    return fed;
+}
+
 BOOL ODBCExecuteUpdateBlob(void *connection, const char *statement, ChunkSourceFn source, void *context)
 {
     LogTrace("Inside ODBCExecuteUpdateBlob\n");
@@ -261,11 +339,14 @@ BOOL ODBCExecuteUpdateBlob(void *connection, const char *statement, ChunkSourceF
     if (!SQL_SUCCEEDED(SQLPrepare(stmt, (SQLCHAR *)statement, SQL_NTS))) {
         LogError("SQLPrepare failed\n");
         logStatementDiag(stmt);
-    } else if (executeWithBlob(stmt, source, context)) {
-        if (!SQL_SUCCEEDED(SQLRowCount(stmt, &rows)))
-            LogError("No Rows Affected \n");
-        else
-            ok = TRUE;
+    } else {
+        BOOL fed = executeBlobStatement(c, stmt, source, context);
+        if (fed) {
+            if (!SQL_SUCCEEDED(SQLRowCount(stmt, &rows)))
+                LogError("No Rows Affected \n");
+            else
+                ok = TRUE;
+        }
     }
     SQLFreeHandle(SQL_HANDLE_STMT, stmt);
     return ok;
@@ -523,7 +604,7 @@ ResultSet *ODBCExecuteQueryBlob(void *connection, const char *query, ChunkSource
         if (!SQL_SUCCEEDED(SQLPrepare(stmt, (SQLCHAR *)query, SQL_NTS))) {
             LogError("SQLPrepare failed\n");
             logStatementDiag(stmt);
-        } else if (executeWithBlob(stmt, source, context)) {
+        } else if (executeBlobStatement(c, stmt, source, context)) {
             set = readResults(stmt);
             SQLCloseCursor(stmt);
         }
