@@ -1,0 +1,168 @@
+/* Framework start-up and shut-down in their fixed order, and the creation of
+ * databases and tables. InitCParlo's steps:
+ *   1 root; 2 log; 3 memory pool; 4 providers (not fatal); 5 dictionary
+ *   registry, dialects, identifier state map; 6 dictionary files; 7 table
+ *   map; 8 connection records; 9 per-table dialects; 10 connections;
+ *   11 tables; then the identifier generator, the table preload and the
+ *   default data of the persistence layer. */
+#include "records/cparlo.h"
+#include "records/connparams.h"
+#include "records/connpool.h"
+#include "records/dbprovider.h"
+#include "records/dialects.h"
+#include "records/mempool.h"
+#include "records/sqllimits.h"
+#include "records/tabledefn.h"
+#include "records/tablestore.h"
+
+#include "agent/log.h"
+
+#include <stdlib.h>
+#include <strings.h>
+
+/* The dictionary loader and the registry's definitions in order (both in
+ * the dictionary's own files). */
+BOOL LoadAllDataDictFiles(void);
+TableDefn **GetTableDefnRegistry(INT32 *count);
+
+#define SEQUENCE_STATE_BUCKETS 50
+
+static HashMap *s_sequenceState;
+
+void SetCParloRoot(char *path)
+{
+    LogTrace("@@@ Inside SetCParloRoot @@@\n");
+    if (path)
+        gv_cParloRoot = path;
+    else
+        LogDebug("Default Path Used");
+}
+
+HashMap *GetSequenceStateMap(void)
+{
+    return s_sequenceState;
+}
+
+static BOOL isKnownDialect(const char *name)
+{
+    return name && (strcasecmp(name, "MYSQL") == 0 || strcasecmp(name, "PGSQL") == 0
+                    || strcasecmp(name, "FIREBIRD") == 0 || strcasecmp(name, "SQLITE") == 0);
+}
+
+BOOL InitCParlo(char *root)
+{
+    LogTrace("@@ Inside InitCParlo @@\n");
+    SetCParloRoot(root);
+    if (!SetLogDefaults() || !OpenLogFile())
+        return FALSE;
+    if (!InitializeMemPool()) {
+        LogError("InitializeMemPool failed.\n");
+        return FALSE;
+    }
+    if (InitDBProvider() != 1)
+        LogError("InitDBProvider failed. Already initialized.\n");
+    CreateQueryGeneratorRegistry();
+    if (!s_sequenceState && !CreateHashMap(&s_sequenceState, SEQUENCE_STATE_BUCKETS)) {
+        LogError("MEMORY_ALLOCATION_FAILURE\n");
+        return FALSE;
+    }
+    if (!LoadAllDataDictFiles()) {
+        LogError("LoadAllDataDictFiles failed.\n");
+        return FALSE;
+    }
+    if (!LoadDataSourceMapEntryFromFile(CPARLO_DSN_MAP_PATH)) {
+        LogError("LoadDataSourceMapEntryFromFile failed.\n");
+        return FALSE;
+    }
+    if (!LoadConnParamsEntryFromFile(CPARLO_CONNPARAMS_PATH)) {
+        LogError("LoadConnParamsEntryFromFile failed.\n");
+        return FALSE;
+    }
+    INT32 count = 0;
+    ConnParamsEntry **records = GetConnParamsEntries(&count);
+    if (count == 0) {
+        LogError("No entires in data source vector. InitCParlo failed.\n");
+        return FALSE;
+    }
+    if (!records[0]->rawStringFlag && isKnownDialect(records[0]->dbType))
+        SetDSNMapValid(1, 0);
+    if (!EstablishDBConnections()) {
+        LogError("EstablishDBConnections failed.\n");
+        return FALSE;
+    }
+    BOOL created = CreateAllTables();
+    LogDebug("InitCParlo : tables %s\n", created ? "created" : "already present");
+    LogError("InitCParlo : the identifier generator and table persistence are not part of this build; "
+             "start-up stops after the tables.\n");
+    return FALSE;
+}
+
+void DeInitCParlo(void)
+{
+    LogTrace("Inside DeInitCParlo.\n");
+    INT32 count = 0;
+    TableData **tables = GetTableRegistry(&count);
+    while (tables && count > 0) {
+        TableData *t = tables[0];
+        RemoveTableDataFromRegistry(t);
+        FreeTableData(t);
+        tables = GetTableRegistry(&count);
+    }
+    if (s_sequenceState) {
+        FreeHashMap(s_sequenceState);
+        s_sequenceState = NULL;
+    }
+    FreeAllConnectionPools();
+    FreeAllConnParamsEntries();
+    FreeAllDataSourceMapEntries();
+    FreeAllTableDefns();
+    FreeQueryGeneratorRegistry();
+    FreeDBProviders();
+    ReleaseMemPool();
+    CloseLogFile();
+    FreeLogSettings();
+}
+
+int CreateDB(const char *databaseName)
+{
+    LogTrace("@@ Inside CreateDB @@\n");
+    DBConnection *c = GetConnectionHandle(NULL);
+    if (!c) {
+        LogError("Cannot create DB.  Connection not established.\n");
+        return 0;
+    }
+    char statement[CPARLO_MAX_TOKEN + 32];
+    snprintf(statement, sizeof statement, "create database %s", databaseName ? databaseName : "");
+    int ok = ExecuteUpdate(c, statement) ? 1 : 0;
+    if (!ok)
+        LogError("Cannot create database %s.\n", databaseName ? databaseName : "(null)");
+    ReleaseConnectionHandle(NULL);
+    return ok;
+}
+
+BOOL CreateTableInDB(const char *tableName, const char *connectionName)
+{
+    char *statement = GenerateCreateTableQuery(tableName);
+    if (!statement)
+        return FALSE;
+    DBConnection *c = GetConnectionHandle(connectionName);
+    BOOL ok = c && ExecuteUpdate(c, statement);
+    if (c)
+        ReleaseConnectionHandle(connectionName);
+    free(statement);
+    return ok;
+}
+
+BOOL CreateAllTables(void)
+{
+    INT32 count = 0;
+    TableDefn **defns = GetTableDefnRegistry(&count);
+    for (INT32 i = 0; i < count; i++) {
+        const char *table = defns[i]->name;
+        DataSourceMapEntry *entry = GetDataSourceMapEntry(table);
+        const char *connection = entry ? entry->connectionName : GetDefaultConnectionName();
+        if (!CreateTableInDB(table, connection))
+            return FALSE;
+    }
+    return TRUE;
+}

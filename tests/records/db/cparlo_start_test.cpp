@@ -1,0 +1,102 @@
+/* Framework start-up on each engine with the repository's dictionary: the
+ * log, providers, dictionary, table map and connection records are loaded
+ * from the framework root's data folder, one pooled connection per record is
+ * opened, and the dictionary's tables are created in the database. Start-up
+ * then stops, with its ERROR line, where the identifier generator and table
+ * persistence would follow. */
+#include "records/connparams.h"
+#include "records/connpool.h"
+#include "records/cparlo.h"
+#include "records/odbcadapter.h"
+#include "support/testutil.h"
+
+#include <gtest/gtest.h>
+
+#include <stdlib.h>
+#include <string.h>
+#include <string>
+
+namespace {
+
+struct StartCase {
+    const char *engine;
+    const char *record;     /* the connparams.txt line */
+};
+
+/* MariaDB's record carries its connection string whole: its ODBC driver
+ * ignores the DSN when the string also names a Driver. */
+const StartCase kCases[] = {
+    {"sqlite", "cparlo 0 vqcparlo cparlo NULL 0 cparlodb ODBC SQLITE NO\n"},
+    {"pgsql", "pg 0 vqpgsql vq NULL 0 cparlodb ODBC PGSQL NO\n"},
+    {"mysql", "my 0 vqmysql vq vq 0 cparlodb ODBC MYSQL yes DSN=vqmysql;UID=vq;PWD=vq;\n"},
+};
+
+} // namespace
+
+TEST(CParloStart, StepsOneToElevenRunAndTheDictionaryTablesExist)
+{
+    const char *engine = getenv("VQ_DB_ENGINE");
+    const StartCase *c = nullptr;
+    for (const StartCase &k : kCases)
+        if (engine && strcmp(engine, k.engine) == 0)
+            c = &k;
+    ASSERT_NE(nullptr, c) << "VQ_DB_ENGINE names no engine: run through CTest";
+
+    vqt::ScratchDir root("cparlo");
+    ASSERT_TRUE(CreateDirectoryA(root.file("data").c_str(), NULL));
+    for (const char *name : {"datadictionary.txt", "agentdictionary.xml", "dsn_table_map.txt"})
+        ASSERT_TRUE(vqt::CopyFileTo(std::string(VQ_DATA_DIR) + "/" + name, root.file("data\\" + std::string(name))));
+    ASSERT_TRUE(vqt::WriteWholeFile(root.file("data\\connparams.txt"), c->record));
+
+    /* The tables must not exist before, so that their creation is seen. */
+    INT32 n = 0;
+    {
+        ASSERT_TRUE(LoadConnParamsEntryFromFile(root.file("data\\connparams.txt").c_str()));
+        ConnParamsEntry **records = GetConnParamsEntries(&n);
+        ASSERT_EQ(1, n);
+        void *conn = ODBCOpenConnection(records[0]);
+        ASSERT_NE(nullptr, conn);
+        ODBCExecuteUpdate(conn, "drop table Agentparams");
+        ODBCExecuteUpdate(conn, "drop table SeqGenState");
+        ODBCCloseConnection(conn);
+        FreeAllConnParamsEntries();
+    }
+
+    std::string rootPath = root.path();
+    EXPECT_FALSE(InitCParlo((char *)rootPath.c_str()));
+    std::string log = vqt::ReadWholeFile(root.file("logs\\cparlo.log"));
+    EXPECT_NE(std::string::npos, log.find("start-up stops after the tables")) << log;
+    EXPECT_EQ(std::string::npos, log.find("LoadAllDataDictFiles failed")) << log;
+    EXPECT_EQ(std::string::npos, log.find("EstablishDBConnections failed")) << log;
+
+    ConnectionPool **pools = GetConnectionPools(&n);
+    ASSERT_EQ(1, n);
+    EXPECT_STREQ("cparlodb", pools[0]->connectionName);
+    DBConnection *conn = GetConnectionHandle("cparlodb");
+    ASSERT_NE(nullptr, conn);
+    for (const char *table : {"Agentparams", "SeqGenState"}) {
+        ResultSet *set = ExecuteQuery(conn, (std::string("select * from ") + table).c_str());
+        EXPECT_NE(nullptr, set) << table << " was not created";
+        if (set) {
+            EXPECT_EQ(0, set->rowCount);
+        }
+        FreeResultSet(set);
+    }
+    /* SQLite has no CREATE DATABASE; the servers create one. */
+    bool server = strcmp(c->engine, "sqlite") != 0;
+    ExecuteUpdate(conn, "drop database vqcreated");
+    ReleaseConnectionHandle("cparlodb");
+    EXPECT_EQ(server ? 1 : 0, CreateDB("vqcreated"));
+    conn = GetConnectionHandle("cparlodb");
+    ASSERT_NE(nullptr, conn);
+    if (server) {
+        EXPECT_TRUE(ExecuteUpdate(conn, "drop database vqcreated"));
+    } else {
+        std::string after = vqt::ReadWholeFile(root.file("logs\\cparlo.log"));
+        EXPECT_NE(std::string::npos, after.find("Cannot create database vqcreated.")) << after;
+    }
+    ReleaseConnectionHandle("cparlodb");
+    DeInitCParlo();
+    EXPECT_EQ(nullptr, GetConnectionPools(&n));
+    EXPECT_EQ(0, n);
+}
