@@ -35,18 +35,18 @@ static BOOL isHttps(const char *protocol)
 }
 
 /* Connection header, time-out, certificate flags, proxy credentials. */
-static DWORD configure(const UploadSpec *spec, const char *protocol, BOOL useProxy,
+static DWORD configure(const UploadSpec *job, const char *protocol, BOOL useProxy,
                        const wchar_t *proxyUser, const wchar_t *proxyPassword, HINTERNET request)
 {
-    BOOL keepAlive = spec->fromFile ? TRUE : spec->keepAlive;
+    BOOL keepAlive = job->fromFile ? TRUE : job->keepAlive;
     const wchar_t *header = keepAlive ? L"Connection: Keep-Alive" : L"Connection: close";
     if (!WinHttpAddRequestHeaders(request, header, (DWORD)-1L, WINHTTP_ADDREQ_FLAG_ADD)) {
         DWORD error = GetLastError();
-        LogError("%s :  Error in WinHttpAddRequestHeaders --> %d \n", spec->name, (int)error);
+        LogError("%s :  Error in WinHttpAddRequestHeaders --> %d \n", job->name, (int)error);
         HttpGetLastError(error);
     }
     BOOL ok = TRUE;
-    if (!spec->fromFile && spec->requestType == SEND_DATA) {
+    if (!job->fromFile && job->requestType == SEND_DATA) {
         DWORD timeout = gv_agentParams.HTTPConnectionTimeout;
         ok = WinHttpSetOption(request, WINHTTP_OPTION_CONNECT_TIMEOUT, &timeout, sizeof(timeout));
     }
@@ -57,7 +57,7 @@ static DWORD configure(const UploadSpec *spec, const char *protocol, BOOL usePro
         security |= VQ_NET_IGNORE_CERT_FLAGS;
         ok = WinHttpSetOption(request, WINHTTP_OPTION_SECURITY_FLAGS, &security, sizeof(security));
         if (ok)
-            LogDebug("%s :  The request is updated with the internet option security flags. \n", spec->name);
+            LogDebug("%s :  The request is updated with the internet option security flags. \n", job->name);
     }
     if (ok && useProxy && proxyUser && wcslen(proxyUser) >= VQ_NET_MIN_PROXY_CREDENTIAL_CHARS) {
         ok = WinHttpSetOption(request, WINHTTP_OPTION_PROXY_USERNAME, (void *)proxyUser,
@@ -68,7 +68,7 @@ static DWORD configure(const UploadSpec *spec, const char *protocol, BOOL usePro
     }
     if (!ok) {
         DWORD error = GetLastError();
-        LogError("%s :  Error in WinHttpSetOption --> %d \n", spec->name, (int)error);
+        LogError("%s :  Error in WinHttpSetOption --> %d \n", job->name, (int)error);
         HttpGetLastError(error);
         return error;
     }
@@ -77,15 +77,15 @@ static DWORD configure(const UploadSpec *spec, const char *protocol, BOOL usePro
 
 /* Sends the request with the file as its body, in blocks. FALSE when the
  * send itself failed (the error is the thread's last error). */
-static BOOL sendFile(const UploadSpec *spec, HINTERNET request)
+static BOOL sendFile(const UploadSpec *job, HINTERNET request)
 {
     wchar_t *widePath = NULL;
-    ChangeToWideStr(spec->filePath, &widePath);
+    ChangeToWideStr(job->filePath, &widePath);
     FILE *file = widePath ? _wfopen(widePath, L"rb") : NULL;
     free(widePath);
     if (!file)
         return TRUE;   /* nothing sent: the receive step reports the state */
-    char *block = (char *)malloc(spec->blockSize);
+    char *block = (char *)malloc(job->blockSize);
     if (!block) {
         fclose(file);
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
@@ -93,15 +93,15 @@ static BOOL sendFile(const UploadSpec *spec, HINTERNET request)
     }
     wchar_t header[VQ_NET_MULTIPART_HEADER_CHARS];
     _snwprintf(header, VQ_NET_MULTIPART_HEADER_CHARS - 1,
-               L"Content-type: multipart/form-data; filesize=\"%d\"", (int)spec->postSize);
+               L"Content-type: multipart/form-data; filesize=\"%d\"", (int)job->postSize);
     header[VQ_NET_MULTIPART_HEADER_CHARS - 1] = L'\0';
     LogInfo("InternetSendRequestByBitRate: Header buffer: %S", header);
     BOOL sent = WinHttpSendRequest(request, header, (DWORD)-1L, WINHTTP_NO_REQUEST_DATA, 0,
-                                   spec->postSize, 0);
+                                   job->postSize, 0);
     DWORD error = sent ? 0 : GetLastError();
-    DWORD left = spec->postSize;
+    DWORD left = job->postSize;
     while (sent && left > 0) {
-        size_t want = left < spec->blockSize ? left : spec->blockSize;
+        size_t want = left < job->blockSize ? left : job->blockSize;
         size_t got = fread(block, 1, want, file);
         if (got == 0)
             break;
@@ -118,14 +118,14 @@ static BOOL sendFile(const UploadSpec *spec, HINTERNET request)
 }
 
 /* Reads the status and, on 200 with `out`, the answer. */
-static DWORD readAnswer(const UploadSpec *spec, const wchar_t *server, HINTERNET request, char **out)
+static DWORD readAnswer(const UploadSpec *job, const wchar_t *server, HINTERNET request, char **out)
 {
     DWORD size = 0;
     WinHttpQueryHeaders(request, WINHTTP_QUERY_RAW_HEADERS_CRLF, WINHTTP_HEADER_NAME_BY_INDEX,
                         WINHTTP_NO_OUTPUT_BUFFER, &size, WINHTTP_NO_HEADER_INDEX);
     DWORD error = GetLastError();
     if (error != ERROR_INSUFFICIENT_BUFFER) {
-        LogError("%s :  Error in WinHttpQueryHeaders --> %d \n", spec->name, (int)error);
+        LogError("%s :  Error in WinHttpQueryHeaders --> %d \n", job->name, (int)error);
         HttpGetLastError(error);
         return error;
     }
@@ -137,12 +137,12 @@ static DWORD readAnswer(const UploadSpec *spec, const wchar_t *server, HINTERNET
     if (!WinHttpQueryHeaders(request, WINHTTP_QUERY_RAW_HEADERS_CRLF, WINHTTP_HEADER_NAME_BY_INDEX,
                              raw, &rawSize, WINHTTP_NO_HEADER_INDEX)) {
         error = GetLastError();
-        LogError("%s :  Error in WinHttpQueryHeaders --> %d \n", spec->name, (int)error);
+        LogError("%s :  Error in WinHttpQueryHeaders --> %d \n", job->name, (int)error);
         HttpGetLastError(error);
         free(raw);
         return error;
     }
-    LogDebug("%s :  Header Informations : \n %S \n", spec->name, raw);
+    LogDebug("%s :  Header Informations : \n %S \n", job->name, raw);
     free(raw);
 
     DWORD status = 0;
@@ -151,37 +151,37 @@ static DWORD readAnswer(const UploadSpec *spec, const wchar_t *server, HINTERNET
                              WINHTTP_HEADER_NAME_BY_INDEX, &status, &statusSize, WINHTTP_NO_HEADER_INDEX)) {
         error = GetLastError();
         LogError("%s : WinHttpQueryHeaders failed with the error code while getting http status code %d \n",
-                 spec->name, (int)error);
+                 job->name, (int)error);
         return error;
     }
     if (status == 407) {
-        LogError("%s : Proxy Credentials are failed to authenticate %d \n", spec->name, (int)status);
+        LogError("%s : Proxy Credentials are failed to authenticate %d \n", job->name, (int)status);
         return 407;
     }
     if (status != 200) {
         char *name = NULL;
         ChangeWideToUtf8Str(server, &name);
-        LogError("%s : Failed to post the data to the server %s with http status code %d \n", spec->name,
+        LogError("%s : Failed to post the data to the server %s with http status code %d \n", job->name,
                  name ? name : "", (int)status);
         free(name);
         return status;
     }
-    LogInfo("%s : Successfully posted the data to the server %S \n", spec->name, server);
+    LogInfo("%s : Successfully posted the data to the server %S \n", job->name, server);
     if (!out)
         return 0;
-    LogInfo("%s : Reading the response sent by the server %S \n", spec->name, server);
+    LogInfo("%s : Reading the response sent by the server %S \n", job->name, server);
     DWORD length = 0;
     DWORD lengthSize = sizeof(length);
     if (!WinHttpQueryHeaders(request, WINHTTP_QUERY_CONTENT_LENGTH | WINHTTP_QUERY_FLAG_NUMBER,
                              WINHTTP_HEADER_NAME_BY_INDEX, &length, &lengthSize, WINHTTP_NO_HEADER_INDEX)) {
         error = GetLastError();
         LogError("%s :  WinHttpQueryHeaders failed with the error code while getting content length -> %d \n",
-                 spec->name, (int)error);
+                 job->name, (int)error);
         HttpGetLastError(error);
         return error;
     }
     if (length > VQ_NET_MAX_RESPONSE_LENGTH) {
-        LogError("%s : The answer of %u bytes is too long to hold \n", spec->name, (unsigned)length);
+        LogError("%s : The answer of %u bytes is too long to hold \n", job->name, (unsigned)length);
         return ERROR_FILE_TOO_LARGE;
     }
     char *answer = (char *)calloc((size_t)(length + 2) * 4 + 4, 1);
@@ -194,34 +194,34 @@ static DWORD readAnswer(const UploadSpec *spec, const wchar_t *server, HINTERNET
         if (!WinHttpReadData(request, answer + used, limit - used, &got) || got == 0)
             break;
         used += got;
-        LogDebug("%s : Received response from server %S: \n %s \n", spec->name, server, answer);
-        LogDebug("%s :  No Of Bytes -> %d \n", spec->name, (int)got);
+        LogDebug("%s : Received response from server %S: \n %s \n", job->name, server, answer);
+        LogDebug("%s :  No Of Bytes -> %d \n", job->name, (int)got);
     }
     *out = answer;
     return 0;
 }
 
-static void closeAll(const UploadSpec *spec, HINTERNET request, HINTERNET connection, HINTERNET session)
+static void closeAll(const UploadSpec *job, HINTERNET request, HINTERNET connection, HINTERNET session)
 {
     const char *names[3] = {"hRequest", "hConnect", "hSession"};
     HINTERNET handles[3] = {request, connection, session};
     for (int i = 0; i < 3; i++) {
         if (handles[i] && !WinHttpCloseHandle(handles[i])) {
             DWORD error = GetLastError();
-            LogError("%s :  Error in WinHttpCloseHandle %s --> %d \n", spec->name, names[i], (int)error);
+            LogError("%s :  Error in WinHttpCloseHandle %s --> %d \n", job->name, names[i], (int)error);
             HttpGetLastError(error);
         }
     }
 }
 
-static DWORD post(const UploadSpec *spec, BOOL useProxy, const char *protocol, const wchar_t *server,
+static DWORD post(const UploadSpec *job, BOOL useProxy, const char *protocol, const wchar_t *server,
                   INTERNET_PORT port, const wchar_t *proxyServer, const wchar_t *proxyBypass,
                   const wchar_t *proxyUser, const wchar_t *proxyPassword, const wchar_t *url,
                   char **out, DWORD resendWaitMs)
 {
     HINTERNET session;
     if (useProxy) {
-        LogInfo("%s : Proxy Server Name : %S \n", spec->name, proxyServer ? proxyServer : L"");
+        LogInfo("%s : Proxy Server Name : %S \n", job->name, proxyServer ? proxyServer : L"");
         session = WinHttpOpen(VQ_NET_USER_AGENT, WINHTTP_ACCESS_TYPE_NAMED_PROXY, proxyServer,
                               proxyBypass ? proxyBypass : WINHTTP_NO_PROXY_BYPASS, 0);
     } else {
@@ -230,7 +230,7 @@ static DWORD post(const UploadSpec *spec, BOOL useProxy, const char *protocol, c
     }
     if (!session) {
         DWORD error = GetLastError();
-        LogError("%s :  Error in WinHttpOpen --> %d \n", spec->name, (int)error);
+        LogError("%s :  Error in WinHttpOpen --> %d \n", job->name, (int)error);
         HttpGetLastError(error);
         return error;
     }
@@ -242,7 +242,7 @@ static DWORD post(const UploadSpec *spec, BOOL useProxy, const char *protocol, c
     HINTERNET connection = WinHttpConnect(session, server, port, 0);
     if (!connection) {
         DWORD error = GetLastError();
-        LogError("%s :  Error in WinHttpConnect --> %d \n", spec->name, (int)error);
+        LogError("%s :  Error in WinHttpConnect --> %d \n", job->name, (int)error);
         HttpGetLastError(error);
         WinHttpCloseHandle(session);
         return error;
@@ -251,40 +251,40 @@ static DWORD post(const UploadSpec *spec, BOOL useProxy, const char *protocol, c
                                            WINHTTP_DEFAULT_ACCEPT_TYPES, flags);
     if (!request) {
         DWORD error = GetLastError();
-        LogError("%s :  Error in WinHttpOpenRequest --> %d \n", spec->name, (int)error);
+        LogError("%s :  Error in WinHttpOpenRequest --> %d \n", job->name, (int)error);
         HttpGetLastError(error);
         WinHttpCloseHandle(connection);
         WinHttpCloseHandle(session);
         return error;
     }
 
-    DWORD result = configure(spec, protocol, useProxy, proxyUser, proxyPassword, request);
+    DWORD result = configure(job, protocol, useProxy, proxyUser, proxyPassword, request);
     BOOL reopened = FALSE;
     BOOL received = FALSE;
     for (int attempt = 0; result == 0 && !received && attempt < VQ_NET_MAX_SEND_ATTEMPTS;) {
         BOOL sent;
-        if (spec->fromFile) {
-            sent = sendFile(spec, request);
+        if (job->fromFile) {
+            sent = sendFile(job, request);
         } else {
-            if (spec->requestType == SEND_DATA) {
+            if (job->requestType == SEND_DATA) {
                 DWORD timeout = gv_agentParams.HTTPRequestTimeout;
                 if (!WinHttpSetOption(request, WINHTTP_OPTION_RECEIVE_TIMEOUT, &timeout, sizeof(timeout))) {
                     DWORD error = GetLastError();
-                    LogError("%s :  Error in WinHttpSetOption before send request--> %d \n", spec->name,
+                    LogError("%s :  Error in WinHttpSetOption before send request--> %d \n", job->name,
                              (int)error);
                     HttpGetLastError(error);
                 }
             }
-            if (spec->requestType == SEND_MULTIPART_DATA &&
+            if (job->requestType == SEND_MULTIPART_DATA &&
                 !WinHttpAddRequestHeaders(request, L"Content-Type: multipart/form-data", (DWORD)-1L,
                                           WINHTTP_ADDREQ_FLAG_ADD)) {
                 DWORD error = GetLastError();
-                LogError("%s :  Error in WinHttpAddRequestHeaders (second Header ) --> %d \n", spec->name,
+                LogError("%s :  Error in WinHttpAddRequestHeaders (second Header ) --> %d \n", job->name,
                          (int)error);
                 HttpGetLastError(error);
             }
-            sent = WinHttpSendRequest(request, WINHTTP_NO_ADDITIONAL_HEADERS, 0, (void *)spec->data,
-                                      spec->postSize, spec->postSize, 0);
+            sent = WinHttpSendRequest(request, WINHTTP_NO_ADDITIONAL_HEADERS, 0, (void *)job->data,
+                                      job->postSize, job->postSize, 0);
         }
         NetRetryAction action;
         DWORD error = 0;
@@ -292,10 +292,10 @@ static DWORD post(const UploadSpec *spec, BOOL useProxy, const char *protocol, c
             error = GetLastError();
             if (error == ERROR_WINHTTP_LOGIN_FAILURE || error == ERROR_WINHTTP_OPERATION_CANCELLED)
                 LogInfo("%s : Going to close the request handle and going to resending the data to the "
-                        "server %S \n", spec->name, server);
+                        "server %S \n", job->name, server);
             action = DecideNetRetry(NET_STEP_SEND, error, reopened);
             if (action != NET_RETRY_REOPEN) {
-                LogError("%s :  Error in WinHttpSendRequest -> %d \n", spec->name, (int)error);
+                LogError("%s :  Error in WinHttpSendRequest -> %d \n", job->name, (int)error);
                 HttpGetLastError(error);
                 result = error;
                 break;
@@ -307,19 +307,19 @@ static DWORD post(const UploadSpec *spec, BOOL useProxy, const char *protocol, c
             error = GetLastError();
             action = DecideNetRetry(NET_STEP_RECEIVE, error, reopened);
             if (action == NET_RETRY_RESEND_AFTER_WAIT) {
-                LogInfo("%s : Resending the data to the server %S \n", spec->name, server);
+                LogInfo("%s : Resending the data to the server %S \n", job->name, server);
                 Sleep(resendWaitMs);
                 attempt++;
                 continue;
             }
             if (action == NET_RETRY_GIVE_UP) {
-                LogInfo("%s :  Error - WinHttpReceiveResponse --> %d \n", spec->name, (int)error);
+                LogInfo("%s :  Error - WinHttpReceiveResponse --> %d \n", job->name, (int)error);
                 HttpGetLastError(error);
                 result = error;
                 break;
             }
             LogInfo("%s : Going to close the request handle and going to resending the data to the server "
-                    "%S,as the error code received is %d \n", spec->name, server, (int)error);
+                    "%S,as the error code received is %d \n", job->name, server, (int)error);
             if (action == NET_RETRY_RESEND_NOW) {
                 attempt++;
                 continue;
@@ -331,7 +331,7 @@ static DWORD post(const UploadSpec *spec, BOOL useProxy, const char *protocol, c
                                      WINHTTP_DEFAULT_ACCEPT_TYPES, flags);
         if (!request) {
             error = GetLastError();
-            LogError("%s :  Error in WinHttpOpenRequest --> %d \n", spec->name, (int)error);
+            LogError("%s :  Error in WinHttpOpenRequest --> %d \n", job->name, (int)error);
             HttpGetLastError(error);
             WinHttpCloseHandle(connection);
             WinHttpCloseHandle(session);
@@ -339,11 +339,11 @@ static DWORD post(const UploadSpec *spec, BOOL useProxy, const char *protocol, c
         }
         reopened = TRUE;
         attempt = 0;
-        result = configure(spec, protocol, useProxy, proxyUser, proxyPassword, request);
+        result = configure(job, protocol, useProxy, proxyUser, proxyPassword, request);
     }
     if (result == 0)
-        result = readAnswer(spec, server, request, out);
-    closeAll(spec, request, connection, session);
+        result = readAnswer(job, server, request, out);
+    closeAll(job, request, connection, session);
     return result;
 }
 
@@ -360,15 +360,15 @@ DWORD InternetSendRequestEx(BOOL useProxy, const char *protocol, const wchar_t *
     LogDebug("InternetSendRequestEx : Data to Send -> \n %s \n", data ? data : "");
     DWORD result = ERROR_INVALID_DATA;
     if (data) {
-        UploadSpec spec;
-        memset(&spec, 0, sizeof(spec));
-        spec.name = "InternetSendRequestEx";
-        spec.data = data;
-        spec.postSize = requestType == SEND_MULTIPART_DATA && length != 0 ? length : (DWORD)strlen(data);
-        spec.requestType = requestType;
-        spec.keepAlive = keepAlive;
-        LogDebug("InternetSendRequestEx : dwPostSize: %d \n", (int)spec.postSize);
-        result = post(&spec, useProxy, protocol, server, port, proxyServer, proxyBypass, proxyUser,
+        UploadSpec job;
+        memset(&job, 0, sizeof(job));
+        job.name = "InternetSendRequestEx";
+        job.data = data;
+        job.postSize = requestType == SEND_MULTIPART_DATA && length != 0 ? length : (DWORD)strlen(data);
+        job.requestType = requestType;
+        job.keepAlive = keepAlive;
+        LogDebug("InternetSendRequestEx : dwPostSize: %d \n", (int)job.postSize);
+        result = post(&job, useProxy, protocol, server, port, proxyServer, proxyBypass, proxyUser,
                       proxyPassword, url, out, resendWaitMs);
     }
     LogDebug("@@@@@@@@ End Of InternetSendRequestEx Method @@@@@@@@ \n");
@@ -397,16 +397,16 @@ DWORD InternetSendRequestByBitRate(BOOL useProxy, const char *protocol, const wc
         } else if (blockSize == 0) {
             LogError("InternetSendRequestByBitRate: Block size is zero\n");
         } else {
-            UploadSpec spec;
-            memset(&spec, 0, sizeof(spec));
-            spec.name = "InternetSendRequestByBitRate";
-            spec.fromFile = TRUE;
-            spec.filePath = filePath;
-            spec.postSize = low;
-            spec.blockSize = blockSize;
-            spec.requestType = requestType;
-            spec.keepAlive = keepAlive;
-            result = post(&spec, useProxy, protocol, server, port, proxyServer, proxyBypass, proxyUser,
+            UploadSpec job;
+            memset(&job, 0, sizeof(job));
+            job.name = "InternetSendRequestByBitRate";
+            job.fromFile = TRUE;
+            job.filePath = filePath;
+            job.postSize = low;
+            job.blockSize = blockSize;
+            job.requestType = requestType;
+            job.keepAlive = keepAlive;
+            result = post(&job, useProxy, protocol, server, port, proxyServer, proxyBypass, proxyUser,
                           proxyPassword, url, out, resendWaitMs);
         }
     }
