@@ -154,17 +154,29 @@ static SQLHSTMT allocStatement(ODBCConnection *c)
     return stmt;
 }
 
+/* The first diagnostic record of a handle; empty texts and 0 when the
+ * driver has none. */
+struct OdbcDiag {
+    SQLCHAR state[6];
+    SQLCHAR msg[ODBC_DIAG_MESSAGE_SIZE];
+    SQLINTEGER native;
+};
+
+static BOOL firstDiag(SQLSMALLINT handleType, SQLHANDLE handle, OdbcDiag *d)
+{
+    memset(d, 0, sizeof *d);
+    SQLSMALLINT len = 0;
+    return SQL_SUCCEEDED(SQLGetDiagRec(handleType, handle, 1, d->state, &d->native, d->msg,
+                                       (SQLSMALLINT)sizeof d->msg, &len));
+}
+
 /* Logs the first diagnostic record of a statement after a failed step, so
  * that the reason reaches the log with the step's own message. */
 static void logStatementDiag(SQLHSTMT stmt)
 {
-    SQLCHAR state[6] = "";
-    SQLCHAR msg[ODBC_DIAG_MESSAGE_SIZE] = "";
-    SQLINTEGER native = 0;
-    SQLSMALLINT len = 0;
-    if (SQL_SUCCEEDED(SQLGetDiagRec(SQL_HANDLE_STMT, stmt, 1, state, &native, msg,
-                                    (SQLSMALLINT)sizeof msg, &len)))
-        LogError("STATE: %s NAT: %ld MSG: %s\n", state, (long)native, msg);
+    OdbcDiag d;
+    if (firstDiag(SQL_HANDLE_STMT, stmt, &d))
+        LogError("STATE: %s NAT: %ld MSG: %s\n", d.state, (long)d.native, d.msg);
 }
 
 BOOL ODBCExecuteUpdate(void *connection, const char *statement)
@@ -616,15 +628,12 @@ ResultSet *ODBCExecuteQueryBlob(void *connection, const char *query, ChunkSource
 
 static void logTransactionDiag(SQLHDBC dbc)
 {
-    SQLCHAR state[6] = "";
-    SQLCHAR msg[ODBC_DIAG_MESSAGE_SIZE] = "";
-    SQLINTEGER native = 0;
-    SQLSMALLINT len = 0;
-    SQLGetDiagRec(SQL_HANDLE_DBC, dbc, 1, state, &native, msg, (SQLSMALLINT)sizeof msg, &len);
+    OdbcDiag d;
+    firstDiag(SQL_HANDLE_DBC, dbc, &d);
     LogError("Error in starting transaction\n");
-    LogError("STATE: %s\n", state);
-    LogError("NAT: %ld\n", (long)native);
-    LogError("MSG: %s\n", msg);
+    LogError("STATE: %s\n", d.state);
+    LogError("NAT: %ld\n", (long)d.native);
+    LogError("MSG: %s\n", d.msg);
 }
 
 static BOOL setAutocommit(SQLHDBC dbc, BOOL on)
