@@ -3,14 +3,15 @@
  *   1 root; 2 log; 3 memory pool; 4 providers (not fatal); 5 dictionary
  *   registry, dialects, identifier state map; 6 dictionary files; 7 table
  *   map; 8 connection records; 9 per-table dialects; 10 connections;
- *   11 tables; then the identifier generator, the table preload and the
- *   default data of the persistence layer. */
+ *   11 tables; 12 identifier generator; 13 table preload (not fatal);
+ *   14 default data on a database whose tables were just created. */
 #include "records/cparlo.h"
 #include "records/connparams.h"
 #include "records/connpool.h"
 #include "records/dbprovider.h"
 #include "records/dialects.h"
 #include "records/mempool.h"
+#include "records/persist.h"
 #include "records/sqllimits.h"
 #include "records/tabledefn.h"
 #include "records/tablestore.h"
@@ -47,6 +48,22 @@ static BOOL isKnownDialect(const char *name)
 {
     return name && (strcasecmp(name, "MYSQL") == 0 || strcasecmp(name, "PGSQL") == 0
                     || strcasecmp(name, "FIREBIRD") == 0 || strcasecmp(name, "SQLITE") == 0);
+}
+
+/* Steps 13 and 14: the tables of loadtablelist.txt, then the default data
+ * when the tables were created by this start. */
+static BOOL loadTablesAndDefaults(BOOL created)
+{
+    if (!LoadAllTables())
+        LogError("Error in loading tables from loadtablelist.txt.  Please check if there are any entries in "
+                 "your loadtablelist.txt or load the required tables manually.\n");
+    if (created && SaveDefaultData() < 1) {
+        LogError("Cannot save default data.\n");
+        return FALSE;
+    }
+    LogDebug("\nWelcome to CParlo.  You have successfully initialised the appropriate parameters, loaded the "
+             "mentioned files/tables and established connection with the DB.\n");
+    return TRUE;
 }
 
 BOOL InitCParlo(char *root)
@@ -92,22 +109,16 @@ BOOL InitCParlo(char *root)
     }
     BOOL created = CreateAllTables();
     LogDebug("InitCParlo : tables %s\n", created ? "created" : "already present");
-    LogError("InitCParlo : the identifier generator and table persistence are not part of this build; "
+    LogError("InitCParlo : the identifier generator is not part of this build; "
              "start-up stops after the tables.\n");
     return FALSE;
+    return loadTablesAndDefaults(created);
 }
 
 void DeInitCParlo(void)
 {
     LogTrace("Inside DeInitCParlo.\n");
-    INT32 count = 0;
-    TableData **tables = GetTableRegistry(&count);
-    while (tables && count > 0) {
-        TableData *t = tables[0];
-        RemoveTableDataFromRegistry(t);
-        FreeTableData(t);
-        tables = GetTableRegistry(&count);
-    }
+    UnLoadAllTable();
     if (s_sequenceState) {
         FreeHashMap(s_sequenceState);
         s_sequenceState = NULL;
