@@ -3,7 +3,7 @@
  *   1 root; 2 log; 3 memory pool; 4 providers (not fatal); 5 dictionary
  *   registry, dialects, identifier state map; 6 dictionary files; 7 table
  *   map; 8 connection records; 9 per-table dialects; 10 connections;
- *   11 tables; then the identifier generator, the table preload and the
+ *   11 tables; 12 identifier generator; then the table preload and the
  *   default data of the persistence layer. */
 #include "records/cparlo.h"
 #include "records/connparams.h"
@@ -11,6 +11,7 @@
 #include "records/dbprovider.h"
 #include "records/dialects.h"
 #include "records/mempool.h"
+#include "records/seqgen.h"
 #include "records/sqllimits.h"
 #include "records/tabledefn.h"
 #include "records/tablestore.h"
@@ -25,10 +26,6 @@
 BOOL LoadAllDataDictFiles(void);
 TableDefn **GetTableDefnRegistry(INT32 *count);
 
-#define SEQUENCE_STATE_BUCKETS 50
-
-static HashMap *s_sequenceState;
-
 void SetCParloRoot(char *path)
 {
     LogTrace("@@@ Inside SetCParloRoot @@@\n");
@@ -36,11 +33,6 @@ void SetCParloRoot(char *path)
         gv_cParloRoot = path;
     else
         LogDebug("Default Path Used");
-}
-
-HashMap *GetSequenceStateMap(void)
-{
-    return s_sequenceState;
 }
 
 static BOOL isKnownDialect(const char *name)
@@ -62,7 +54,7 @@ BOOL InitCParlo(char *root)
     if (InitDBProvider() != 1)
         LogError("InitDBProvider failed. Already initialized.\n");
     CreateQueryGeneratorRegistry();
-    if (!s_sequenceState && !CreateHashMap(&s_sequenceState, SEQUENCE_STATE_BUCKETS)) {
+    if (!CreateSequenceStateMap()) {
         LogError("MEMORY_ALLOCATION_FAILURE\n");
         return FALSE;
     }
@@ -92,8 +84,12 @@ BOOL InitCParlo(char *root)
     }
     BOOL created = CreateAllTables();
     LogDebug("InitCParlo : tables %s\n", created ? "created" : "already present");
-    LogError("InitCParlo : the identifier generator and table persistence are not part of this build; "
-             "start-up stops after the tables.\n");
+    if (!SequenceGenerator()) {
+        LogError("SequenceGenerator failed.\n");
+        return FALSE;
+    }
+    LogError("InitCParlo : table persistence is not part of this build; "
+             "start-up stops after the tables and the identifier generator.\n");
     return FALSE;
 }
 
@@ -108,10 +104,7 @@ void DeInitCParlo(void)
         FreeTableData(t);
         tables = GetTableRegistry(&count);
     }
-    if (s_sequenceState) {
-        FreeHashMap(s_sequenceState);
-        s_sequenceState = NULL;
-    }
+    FreeSequenceStateMap();
     FreeAllConnectionPools();
     FreeAllConnParamsEntries();
     FreeAllDataSourceMapEntries();

@@ -7,16 +7,14 @@
 
 #include <windows.h>
 
-#include "records/hashmap.h"
-
 /* A non-null path becomes the framework root (the caller keeps it alive); a
  * null path logs DEBUG "Default Path Used" and keeps the earlier root. */
 void SetCParloRoot(char *path);
 
 /* Starts the framework; see the file's comment for the steps. The steps
- * after table creation (identifier generator, table preload, default data)
- * belong to layers not present in this build: InitCParlo logs an ERROR line
- * that says so and returns FALSE after creating the tables. What was set up
+ * after the identifier generator (table preload, default data) belong to a
+ * layer not present in this build: InitCParlo logs an ERROR line that says
+ * so and returns FALSE after starting the generator. What was set up
  * stays set up; DeInitCParlo releases it. */
 BOOL InitCParlo(char *root);
 
@@ -35,9 +33,5 @@ BOOL CreateAllTables(void);
 
 /* CREATE TABLE of one table on a connection of the named pool. */
 BOOL CreateTableInDB(const char *tableName, const char *connectionName);
-
-/* The identifier generator's state map (50 buckets) while the framework
- * runs, else NULL. */
-HashMap *GetSequenceStateMap(void);
 
 #endif

@@ -1,9 +1,9 @@
 /* Framework start-up on each engine with the repository's dictionary: the
  * log, providers, dictionary, table map and connection records are loaded
  * from the framework root's data folder, one pooled connection per record is
- * opened, and the dictionary's tables are created in the database. Start-up
- * then stops, with its ERROR line, where the identifier generator and table
- * persistence would follow. */
+ * opened, the dictionary's tables are created in the database and the
+ * identifier generator starts. Start-up then stops, with its ERROR line,
+ * where table persistence would follow. */
 #include "records/connparams.h"
 #include "records/connpool.h"
 #include "records/cparlo.h"
