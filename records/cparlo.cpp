@@ -12,6 +12,7 @@
 #include "records/dialects.h"
 #include "records/mempool.h"
 #include "records/persist.h"
+#include "records/seqgen.h"
 #include "records/sqllimits.h"
 #include "records/tabledefn.h"
 #include "records/tablestore.h"
@@ -26,10 +27,6 @@
 BOOL LoadAllDataDictFiles(void);
 TableDefn **GetTableDefnRegistry(INT32 *count);
 
-#define SEQUENCE_STATE_BUCKETS 50
-
-static HashMap *s_sequenceState;
-
 void SetCParloRoot(char *path)
 {
     LogTrace("@@@ Inside SetCParloRoot @@@\n");
@@ -37,11 +34,6 @@ void SetCParloRoot(char *path)
         gv_cParloRoot = path;
     else
         LogDebug("Default Path Used");
-}
-
-HashMap *GetSequenceStateMap(void)
-{
-    return s_sequenceState;
 }
 
 static BOOL isKnownDialect(const char *name)
@@ -79,7 +71,7 @@ BOOL InitCParlo(char *root)
     if (InitDBProvider() != 1)
         LogError("InitDBProvider failed. Already initialized.\n");
     CreateQueryGeneratorRegistry();
-    if (!s_sequenceState && !CreateHashMap(&s_sequenceState, SEQUENCE_STATE_BUCKETS)) {
+    if (!CreateSequenceStateMap()) {
         LogError("MEMORY_ALLOCATION_FAILURE\n");
         return FALSE;
     }
@@ -109,9 +101,10 @@ BOOL InitCParlo(char *root)
     }
     BOOL created = CreateAllTables();
     LogDebug("InitCParlo : tables %s\n", created ? "created" : "already present");
-    LogError("InitCParlo : the identifier generator is not part of this build; "
-             "start-up stops after the tables.\n");
-    return FALSE;
+    if (!SequenceGenerator()) {
+        LogError("SequenceGenerator failed.\n");
+        return FALSE;
+    }
     return loadTablesAndDefaults(created);
 }
 
@@ -119,10 +112,7 @@ void DeInitCParlo(void)
 {
     LogTrace("Inside DeInitCParlo.\n");
     UnLoadAllTable();
-    if (s_sequenceState) {
-        FreeHashMap(s_sequenceState);
-        s_sequenceState = NULL;
-    }
+    FreeSequenceStateMap();
     FreeAllConnectionPools();
     FreeAllConnParamsEntries();
     FreeAllDataSourceMapEntries();

@@ -5,7 +5,7 @@
 #include "records/coltypes.h"
 #include "records/criteria.h"
 #include "records/persistlimits.h"
-#include "records/rowchange.h"
+#include "records/seqgen.h"
 #include "records/sqltext.h"
 #include "records/strutil.h"
 

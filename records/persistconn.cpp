@@ -6,7 +6,6 @@
 #include "records/connparams.h"
 #include "records/connpool.h"
 #include "records/dialects.h"
-#include "records/strutil.h"
 
 #include "agent/log.h"
 #include "agent/textformat.h"
@@ -47,9 +46,6 @@ BOOL CheckConnectionAfterFailure(DBConnection *connection, const char *connectio
 SqlQuoteFn GetTableQuoteFn(const char *tableName)
 {
     const QueryGenerator *g = GetTableQueryGenerator(tableName);
-    const SqlDialect *dialects[] = {&g_sqliteDialect, &g_pgsqlDialect, &g_mysqlDialect, &g_firebirdDialect};
-    for (const SqlDialect *d : dialects)
-        if (g && CompareStringIgnoreCase(d->name, g->name) == 0)
-            return d->quote;
-    return SqliteQuoteLiteral;
+    SqlQuoteFn quote = g ? GetDialectQuoteFn(g->name) : NULL;
+    return quote ? quote : SqliteQuoteLiteral;
 }
