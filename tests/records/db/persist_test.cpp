@@ -219,10 +219,16 @@ protected:
         FreeAllConnParamsEntries();
         rootPath_ = root_.path();
     }
-    void TearDown() override { DeInitCParlo(); }
+    /* The framework is stopped only when a test started it. */
+    void TearDown() override
+    {
+        if (started_)
+            DeInitCParlo();
+    }
 
     bool Start()
     {
+        started_ = true;
         bool ok = InitCParlo((char *)rootPath_.c_str());
         return ok && WatchConnection("cparlodb");
     }
@@ -238,6 +244,7 @@ protected:
     const EngineCase *engine_ = nullptr;
     vqt::ScratchDir root_{"persist"};
     std::string rootPath_;
+    bool started_ = false;
 };
 
 } // namespace
@@ -286,6 +293,7 @@ TEST_F(Persist, FreshDatabaseThenChangedRowsComeBackAfterRestart)
     EXPECT_TRUE(g_watch.statements.empty());
 
     DeInitCParlo();
+    started_ = false;
     ASSERT_TRUE(Start()) << Log();
     EXPECT_EQ(3, CountInDatabase("select count(*) from Agentparams")) << "default data stored twice";
     ASSERT_NE(nullptr, GetTableDataByName("PersistVals"));
