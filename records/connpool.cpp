@@ -156,6 +156,36 @@ DBConnection *GetConnectionHandle(const char *connectionName)
     return GetConnectionHandleAt(connectionName, 0);
 }
 
+DBConnection *RenewConnectionHandle(const char *connectionName)
+{
+    ConnectionPool *pool = findPool(connectionName);
+    if (!pool || pool->count == 0)
+        return NULL;
+    INT32 key = pool->count == 1 ? CPARLO_OWNER_SHARED : (INT32)GetCurrentThreadId();
+    INT32 index = -1;
+    for (INT32 i = 0; i < pool->count && index < 0; i++)
+        if (pool->connections[i]->owner == key)
+            index = i;
+    if (index < 0)
+        return NULL;
+    DBConnection *old = pool->connections[index];
+    ConnParamsEntry *record = GetConnParamsEntry(old->connectionName);
+    if (!record) {
+        LogError("Cannot return connection handle. Error in fetching connection parameters.\n");
+        return NULL;
+    }
+    DBConnection *fresh = OpenDBConnection(record);
+    if (!fresh) {
+        LogError("Cannot return connection handle. Error in opening connection while re-establishing connection hanlde.\n");
+        return NULL;
+    }
+    fresh->owner = key;
+    pool->connections[index] = fresh;
+    CloseDBConnection(old);
+    LogDebug(" %s : Connection Established\n", record->connectionName);
+    return fresh;
+}
+
 void ReleaseConnectionHandle(const char *connectionName)
 {
     ConnectionPool *pool = connectionName ? findPool(connectionName) : (s_poolCount ? s_pools[0] : NULL);

@@ -30,6 +30,13 @@ BOOL EstablishDBConnectionPool(INT32 count);
 DBConnection *GetConnectionHandleAt(const char *connectionName, time_t now);
 DBConnection *GetConnectionHandle(const char *connectionName);
 
+/* Replaces the calling thread's connection of that pool (the only pool for
+ * NULL) by a newly opened one for the same record, keeping its owner, and
+ * closes the old one: for a connection whose database went away. When the
+ * new connection does not open, the old one stays in the pool and NULL is
+ * returned, so the pool never shrinks. */
+DBConnection *RenewConnectionHandle(const char *connectionName);
+
 /* The caller's connection of that pool (the first pool for NULL) becomes
  * free. */
 void ReleaseConnectionHandle(const char *connectionName);

@@ -3,14 +3,16 @@
  *   1 root; 2 log; 3 memory pool; 4 providers (not fatal); 5 dictionary
  *   registry, dialects, identifier state map; 6 dictionary files; 7 table
  *   map; 8 connection records; 9 per-table dialects; 10 connections;
- *   11 tables; then the identifier generator, the table preload and the
- *   default data of the persistence layer. */
+ *   11 tables; 12 identifier generator; 13 table preload (not fatal);
+ *   14 default data on a database whose tables were just created. */
 #include "records/cparlo.h"
 #include "records/connparams.h"
 #include "records/connpool.h"
 #include "records/dbprovider.h"
 #include "records/dialects.h"
 #include "records/mempool.h"
+#include "records/persist.h"
+#include "records/seqgen.h"
 #include "records/sqllimits.h"
 #include "records/tabledefn.h"
 #include "records/tablestore.h"
@@ -25,10 +27,6 @@
 BOOL LoadAllDataDictFiles(void);
 TableDefn **GetTableDefnRegistry(INT32 *count);
 
-#define SEQUENCE_STATE_BUCKETS 50
-
-static HashMap *s_sequenceState;
-
 void SetCParloRoot(char *path)
 {
     LogTrace("@@@ Inside SetCParloRoot @@@\n");
@@ -38,15 +36,26 @@ void SetCParloRoot(char *path)
         LogDebug("Default Path Used");
 }
 
-HashMap *GetSequenceStateMap(void)
-{
-    return s_sequenceState;
-}
-
 static BOOL isKnownDialect(const char *name)
 {
     return name && (strcasecmp(name, "MYSQL") == 0 || strcasecmp(name, "PGSQL") == 0
                     || strcasecmp(name, "FIREBIRD") == 0 || strcasecmp(name, "SQLITE") == 0);
+}
+
+/* Steps 13 and 14: the tables of loadtablelist.txt, then the default data
+ * when the tables were created by this start. */
+static BOOL loadTablesAndDefaults(BOOL created)
+{
+    if (!LoadAllTables())
+        LogError("Error in loading tables from loadtablelist.txt.  Please check if there are any entries in "
+                 "your loadtablelist.txt or load the required tables manually.\n");
+    if (created && SaveDefaultData() < 1) {
+        LogError("Cannot save default data.\n");
+        return FALSE;
+    }
+    LogDebug("\nWelcome to CParlo.  You have successfully initialised the appropriate parameters, loaded the "
+             "mentioned files/tables and established connection with the DB.\n");
+    return TRUE;
 }
 
 BOOL InitCParlo(char *root)
@@ -62,7 +71,7 @@ BOOL InitCParlo(char *root)
     if (InitDBProvider() != 1)
         LogError("InitDBProvider failed. Already initialized.\n");
     CreateQueryGeneratorRegistry();
-    if (!s_sequenceState && !CreateHashMap(&s_sequenceState, SEQUENCE_STATE_BUCKETS)) {
+    if (!CreateSequenceStateMap()) {
         LogError("MEMORY_ALLOCATION_FAILURE\n");
         return FALSE;
     }
@@ -92,26 +101,18 @@ BOOL InitCParlo(char *root)
     }
     BOOL created = CreateAllTables();
     LogDebug("InitCParlo : tables %s\n", created ? "created" : "already present");
-    LogError("InitCParlo : the identifier generator and table persistence are not part of this build; "
-             "start-up stops after the tables.\n");
-    return FALSE;
+    if (!SequenceGenerator()) {
+        LogError("SequenceGenerator failed.\n");
+        return FALSE;
+    }
+    return loadTablesAndDefaults(created);
 }
 
 void DeInitCParlo(void)
 {
     LogTrace("Inside DeInitCParlo.\n");
-    INT32 count = 0;
-    TableData **tables = GetTableRegistry(&count);
-    while (tables && count > 0) {
-        TableData *t = tables[0];
-        RemoveTableDataFromRegistry(t);
-        FreeTableData(t);
-        tables = GetTableRegistry(&count);
-    }
-    if (s_sequenceState) {
-        FreeHashMap(s_sequenceState);
-        s_sequenceState = NULL;
-    }
+    UnLoadAllTable();
+    FreeSequenceStateMap();
     FreeAllConnectionPools();
     FreeAllConnParamsEntries();
     FreeAllDataSourceMapEntries();

@@ -1,23 +1,20 @@
 /* Start and stop of the record framework: the framework root, InitCParlo
  * (log, memory pool, providers, dictionary, connection map and records,
- * connections, tables) and DeInitCParlo, and the creation of databases and
+ * connections, tables, identifier generator, table preload, default data)
+ * and DeInitCParlo, and the creation of databases and
  * tables through the pooled connections. */
 #ifndef VQ_RECORDS_CPARLO_H
 #define VQ_RECORDS_CPARLO_H
 
 #include <windows.h>
 
-#include "records/hashmap.h"
-
 /* A non-null path becomes the framework root (the caller keeps it alive); a
  * null path logs DEBUG "Default Path Used" and keeps the earlier root. */
 void SetCParloRoot(char *path);
 
-/* Starts the framework; see the file's comment for the steps. The steps
- * after table creation (identifier generator, table preload, default data)
- * belong to layers not present in this build: InitCParlo logs an ERROR line
- * that says so and returns FALSE after creating the tables. What was set up
- * stays set up; DeInitCParlo releases it. */
+/* Starts the framework; see the file's comment for the steps. FALSE at the
+ * first fatal step (every step but the providers and the table preload);
+ * what was set up stays set up and DeInitCParlo releases it. */
 BOOL InitCParlo(char *root);
 
 /* Releases everything InitCParlo set up, in reverse order, and closes the
@@ -35,9 +32,5 @@ BOOL CreateAllTables(void);
 
 /* CREATE TABLE of one table on a connection of the named pool. */
 BOOL CreateTableInDB(const char *tableName, const char *connectionName);
-
-/* The identifier generator's state map (50 buckets) while the framework
- * runs, else NULL. */
-HashMap *GetSequenceStateMap(void);
 
 #endif

@@ -41,6 +41,16 @@ const QueryGenerator *GetQueryGenerator(const char *name)
     return NULL;
 }
 
+SqlQuoteFn GetDialectQuoteFn(const char *dialectName)
+{
+    static const SqlDialect *const dialects[] = {&g_mysqlDialect, &g_pgsqlDialect, &g_firebirdDialect,
+                                                 &g_sqliteDialect};
+    for (const SqlDialect *d : dialects)
+        if (dialectName && strcasecmp(d->name, dialectName) == 0)
+            return d->quote;
+    return NULL;
+}
+
 void SetDSNMapValid(int status, int index)
 {
     LogTrace("@@@ Inside SetDSNMapValid @@@\n");

@@ -14,6 +14,10 @@ void FreeQueryGeneratorRegistry(void);
 /* Case-insensitive lookup; NULL when absent. */
 const QueryGenerator *GetQueryGenerator(const char *name);
 
+/* The text-literal quoting of a dialect named "MYSQL", "PGSQL", "FIREBIRD"
+ * or "SQLITE" (case-insensitive); NULL for any other name. */
+SqlQuoteFn GetDialectQuoteFn(const char *dialectName);
+
 /* Status 1 turns the per-table mapping on; 0 turns it off with the default
  * dialect `index` (0 MYSQL, 1 PGSQL, 2 FIREBIRD, 3 SQLITE); any other status
  * logs ERROR "\nInvalid Status\n". */

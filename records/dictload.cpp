@@ -450,6 +450,7 @@ static BOOL buildForeignKey(const XmlTagInfo *fkTag, ConstraintDefn *constraints
     }
     const char *refTable = attribute(fkTag, "reference-table-name");
     const char *bidirectional = attribute(fkTag, "isbidirectional");
+    const char *fkName = attribute(fkTag, "name");
     for (const XmlTagInfo *pair = columns->child; pair; pair = pair->next) {
         if (strcmp(pair->name, "fk-column") != 0)
             continue;
@@ -471,9 +472,12 @@ static BOOL buildForeignKey(const XmlTagInfo *fkTag, ConstraintDefn *constraints
             fk->localColumn = copyText(local);
             fk->referenceColumn = copyText(reference);
             fk->referenceTable = copyText(refTable ? refTable : "");
+            fk->name = fkName ? copyText(fkName) : NULL;
         }
-        if (!fk || !fk->localColumn || !fk->referenceColumn || !fk->referenceTable) {
+        if (!fk || !fk->localColumn || !fk->referenceColumn || !fk->referenceTable
+            || (fkName && !fk->name)) {
             if (fk) {
+                free(fk->name);
                 free(fk->localColumn);
                 free(fk->referenceColumn);
                 free(fk->referenceTable);

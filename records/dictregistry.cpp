@@ -114,6 +114,7 @@ static void freeConstraints(ConstraintDefn *c)
         free(fk->localColumn);
         free(fk->referenceColumn);
         free(fk->referenceTable);
+        free(fk->name);
         free(fk);
         fk = next;
     }

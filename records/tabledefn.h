@@ -37,6 +37,7 @@ typedef struct ForeignKeyDefn {
     BYTE reserved;          /* always 0 */
     BYTE bidirectional;
     struct ForeignKeyDefn *next;
+    char *name;             /* the foreign key's name in the dictionary, or NULL */
 } ForeignKeyDefn;
 
 typedef struct ConstraintDefn {

@@ -4,7 +4,8 @@
  * grows. */
 #include "records/tablestore.h"
 #include "records/criteria.h"
-#include "records/rowchange.h"
+#include "records/notify.h"
+#include "records/seqgen.h"
 #include "records/storecolumns.h"
 
 #include "agent/locktable.h"

@@ -5,7 +5,7 @@
  * generator answers, the key part read as a number stands in. A failed
  * generation is never taken for an identifier. */
 #include "records/xmlautoid.h"
-#include "records/rowchange.h"
+#include "records/seqgen.h"
 #include "records/storecolumns.h"
 #include "records/strutil.h"
 

@@ -1,0 +1,213 @@
+/* Benchmark of table persistence on the embedded SQLite default, against
+ * SQLite's C API in the same run:
+ *  1. SaveTable of 10000 new rows (one INSERT each on the framework's ODBC
+ *     connection) against the same INSERT texts through sqlite3_exec
+ *     (target: at most 3x);
+ *  2. LoadTable of 100000 rows into the table store against the same
+ *     SELECT stepped through sqlite3_step with every value copied into
+ *     memory (target: at most 2x).
+ * The framework starts with InitCParlo on a scratch root whose data folder
+ * names the table BENCH and the default connection record of data/. It
+ * needs the data source "vqcparlo": run it as
+ *   tests/fixtures/dbengines odbc build/dbengines
+ *   ODBCSYSINI=$PWD/build/dbengines/odbc/sqlite ODBCINI=$PWD/build/dbengines/odbc/odbc.ini \
+ *       ./run bench records_persist
+ * The SQLite C API works on its own file beside the program. */
+#include "records/connpool.h"
+#include "records/cparlo.h"
+#include "records/dbprovider.h"
+#include "records/dialects.h"
+#include "records/persist.h"
+#include "records/tablestore.h"
+
+#include <sqlite3.h>
+#include <windows.h>
+
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <string>
+
+static const int kSaved = 10000;
+static const int kLoaded = 100000;
+
+static double nowMs()
+{
+    static LARGE_INTEGER freq;
+    if (!freq.QuadPart)
+        QueryPerformanceFrequency(&freq);
+    LARGE_INTEGER t;
+    QueryPerformanceCounter(&t);
+    return (double)t.QuadPart * 1000.0 / (double)freq.QuadPart;
+}
+
+static bool writeFile(const std::string &path, const char *text)
+{
+    FILE *f = fopen(path.c_str(), "wb");
+    if (!f)
+        return false;
+    fputs(text, f);
+    return fclose(f) == 0;
+}
+
+/* A root whose data folder defines BENCH(ID int key, NAME char(40), SCORE
+ * double) on the default SQLite record. */
+static std::string prepareRoot()
+{
+    char temp[MAX_PATH];
+    GetTempPathA(sizeof temp, temp);
+    std::string root = std::string(temp) + "vqpersistbench";
+    CreateDirectoryA(root.c_str(), NULL);
+    CreateDirectoryA((root + "\\data").c_str(), NULL);
+    writeFile(root + "\\data\\datadictionary.txt", "bench.xml\n");
+    writeFile(root + "\\data\\bench.xml",
+              "<?xml version=\"1.0\"?><data-dictionary><table name=\"BENCH\"><columns>"
+              "<column name=\"ID\"><data-type>BRN_SQL_INT</data-type></column>"
+              "<column name=\"NAME\"><data-type>BRN_SQL_CHAR</data-type><max-size>40</max-size></column>"
+              "<column name=\"SCORE\"><data-type>BRN_SQL_DOUBLE</data-type></column>"
+              "</columns><primary-key><primary-key-column>ID</primary-key-column></primary-key></table>"
+              "</data-dictionary>\n");
+    writeFile(root + "\\data\\dsn_table_map.txt", "BENCH cparlodb\n");
+    writeFile(root + "\\data\\connparams.txt", "cparlo 0 vqcparlo cparlo NULL 0 cparlodb ODBC SQLITE NO\n");
+    writeFile(root + "\\data\\loadtablelist.txt", "");
+    return root;
+}
+
+static RowObject *benchRow(int i)
+{
+    BYTE **values = (BYTE **)calloc(3, sizeof(BYTE *));
+    INT32 *sizes = (INT32 *)calloc(3, sizeof(INT32));
+    char name[32];
+    snprintf(name, sizeof name, "name %d", i);
+    double score = i * 0.5;
+    values[0] = CopyValueBuffer(&i, 4);
+    values[1] = CopyValueBuffer(name, (INT32)strlen(name));
+    values[2] = CopyValueBuffer(&score, 8);
+    sizes[0] = 4;
+    sizes[1] = (INT32)strlen(name);
+    sizes[2] = 8;
+    return CreateNewRowObject(values, sizes);
+}
+
+static bool sqliteExec(sqlite3 *db, const char *sql)
+{
+    char *err = NULL;
+    if (sqlite3_exec(db, sql, NULL, NULL, &err) != SQLITE_OK) {
+        printf("sqlite3: %s: %s\n", sql, err ? err : "?");
+        sqlite3_free(err);
+        return false;
+    }
+    return true;
+}
+
+static void report(const char *what, double ours, double base, const char *baseName)
+{
+    printf("%-40s %9.1f ms   %-28s %9.1f ms   ratio %.2f\n", what, ours, baseName, base,
+           base > 0 ? ours / base : 0.0);
+}
+
+/* One row read through the C API, held like a row of the store. */
+struct ApiRow {
+    BYTE *values[3];
+    ApiRow *next;
+};
+
+int main()
+{
+    std::string root = prepareRoot();
+    if (!InitCParlo((char *)root.c_str())) {
+        printf("InitCParlo failed (see %s\\logs\\cparlo.log); is the data source vqcparlo set up? "
+               "(see the top of bench/records_persist.cpp)\n", root.c_str());
+        DeInitCParlo();
+        return 1;
+    }
+    DBConnection *c = GetConnectionHandle("cparlodb");
+    ExecuteUpdate(c, "delete from BENCH");
+    ReleaseConnectionHandle("cparlodb");
+
+    sqlite3 *db = NULL;
+    DeleteFileA("records_persist_bench.db");
+    char *create = GenerateCreateTableQuery("BENCH");
+    if (sqlite3_open("records_persist_bench.db", &db) != SQLITE_OK || !create || !sqliteExec(db, create)) {
+        printf("the C API's database could not be prepared\n");
+        return 1;
+    }
+    free(create);
+
+    /* 1. Save: the rows are in the store before the clock starts; the C
+     * API runs the INSERT texts the framework generates for them. */
+    for (int i = 0; i < kSaved; i++)
+        AddNewRow("BENCH", benchRow(i));
+    char **statements = (char **)calloc(kSaved, sizeof(char *));
+    int i = 0;
+    for (RowObject *r = GetTableDataByName("BENCH")->firstRow; r; r = r->next)
+        statements[i++] = GenerateInsertQuery("BENCH", r);
+    double t0 = nowMs();
+    int saved = SaveTable("BENCH");
+    double ours = nowMs() - t0;
+    t0 = nowMs();
+    int failed = 0;
+    for (i = 0; i < kSaved; i++)
+        failed += !sqliteExec(db, statements[i]);
+    double base = nowMs() - t0;
+    report("SaveTable of 10000 new rows", ours, base, "sqlite3_exec, same INSERTs");
+    printf("  SaveTable answered %d; C API failures %d\n", saved, failed);
+    for (i = 0; i < kSaved; i++)
+        free(statements[i]);
+    free(statements);
+
+    /* Grow both tables to 100000 rows, each in one transaction. */
+    c = GetConnectionHandle("cparlodb");
+    BeginTransaction(c);
+    sqliteExec(db, "begin");
+    for (i = kSaved; i < kLoaded; i++) {
+        RowObject *r = benchRow(i);
+        char *text = GenerateInsertQuery("BENCH", r);
+        ExecuteUpdate(c, text);
+        sqliteExec(db, text);
+        free(text);
+        FreeRowObject(r, 3);
+    }
+    CommitTransaction(c);
+    sqliteExec(db, "commit");
+    ReleaseConnectionHandle("cparlodb");
+
+    /* 2. Load. */
+    UnLoadTable("BENCH");
+    t0 = nowMs();
+    BOOL loaded = LoadTable("BENCH");
+    ours = nowMs() - t0;
+    TableData *t = GetTableDataByName("BENCH");
+    int storeRows = t ? (int)t->rowCount : -1;
+    t0 = nowMs();
+    sqlite3_stmt *stmt = NULL;
+    ApiRow *first = NULL, **tail = &first;
+    int apiRows = 0;
+    sqlite3_prepare_v2(db, "select * from BENCH", -1, &stmt, NULL);
+    while (sqlite3_step(stmt) == SQLITE_ROW) {
+        ApiRow *r = (ApiRow *)calloc(1, sizeof *r);
+        int id = sqlite3_column_int(stmt, 0);
+        double score = sqlite3_column_double(stmt, 2);
+        const unsigned char *name = sqlite3_column_text(stmt, 1);
+        r->values[0] = CopyValueBuffer(&id, 4);
+        r->values[1] = CopyValueBuffer(name, sqlite3_column_bytes(stmt, 1));
+        r->values[2] = CopyValueBuffer(&score, 8);
+        *tail = r;
+        tail = &r->next;
+        apiRows++;
+    }
+    sqlite3_finalize(stmt);
+    base = nowMs() - t0;
+    report("LoadTable of 100000 rows", ours, base, "sqlite3_step into memory");
+    printf("  LoadTable answered %d; rows: store %d, C API %d\n", (int)loaded, storeRows, apiRows);
+    while (first) {
+        ApiRow *next = first->next;
+        for (BYTE *v : first->values)
+            free(v);
+        free(first);
+        first = next;
+    }
+    sqlite3_close(db);
+    DeInitCParlo();
+    return 0;
+}

@@ -1,0 +1,100 @@
+/* Reading a data object: its tables, the row units of a table in order,
+ * column values, emptiness, and the DEBUG print. */
+#include "records/dataobject.h"
+#include "records/sqltext.h"
+#include "records/strutil.h"
+
+#include "agent/log.h"
+
+#include <stdlib.h>
+
+BOOL ContainsTableInDO(const DataObject *d, const char *tableName)
+{
+    return GetRowCollection(d, tableName) != NULL;
+}
+
+const char **GetTableList(const DataObject *d, INT32 *count)
+{
+    *count = 0;
+    const char **names = (const char **)calloc((size_t)(d ? d->collectionCount : 0) + 1, sizeof *names);
+    if (!names)
+        return NULL;
+    for (RowCollection *c = d ? d->collections : NULL; c; c = c->next)
+        names[(*count)++] = c->tableName;
+    return names;
+}
+
+RowUnit *GetFirstRowUnit(const DataObject *d, const char *tableName)
+{
+    RowCollection *c = GetRowCollection(d, tableName);
+    return c ? c->first : NULL;
+}
+
+RowUnit *GetLastRowUnit(const DataObject *d, const char *tableName)
+{
+    RowCollection *c = GetRowCollection(d, tableName);
+    return c ? c->last : NULL;
+}
+
+RowUnit *GetNthRowUnit(const DataObject *d, const char *tableName, INT32 n)
+{
+    RowUnit *u = n >= 1 ? GetFirstRowUnit(d, tableName) : NULL;
+    for (INT32 i = 1; u && i < n; i++)
+        u = u->next;
+    return u;
+}
+
+RowUnit *GotoNextRowUnit(const RowUnit *u)
+{
+    return u ? u->next : NULL;
+}
+
+BYTE *GetColumnValueFromDO(const RowUnit *u, const char *columnName, INT32 *size)
+{
+    for (INT32 i = 0; u && columnName && i < u->columnCount; i++) {
+        if (CompareStringIgnoreCase(u->columns[i]->name, columnName) == 0) {
+            if (size)
+                *size = u->sizes[i];
+            return u->values[i];
+        }
+    }
+    return NULL;
+}
+
+BYTE *GetFirstValue(const DataObject *d, const char *tableName, const char *columnName, INT32 *size)
+{
+    return GetColumnValueFromDO(GetFirstRowUnit(d, tableName), columnName, size);
+}
+
+BOOL IsDOEmpty(const DataObject *d)
+{
+    for (RowCollection *c = d ? d->collections : NULL; c; c = c->next)
+        if (c->first)
+            return FALSE;
+    return TRUE;
+}
+
+void PrintRowUnitValue(const RowUnit *u)
+{
+    if (!u)
+        return;
+    SqlText t;
+    SqlTextInit(&t);
+    for (INT32 i = 0; i < u->columnCount; i++) {
+        if (!SqlTextAppendValue(&t, u->values[i], u->sizes[i], u->columns[i]->type))
+            SqlTextAppend(&t, "?");
+        SqlTextAppend(&t, "\t");
+    }
+    char *line = SqlTextDetach(&t);
+    LogDebug("%s(state %d)\n", line ? line : "", (int)u->state);
+    free(line);
+}
+
+void PrintDataObject(const DataObject *d)
+{
+    for (RowCollection *c = d ? d->collections : NULL; c; c = c->next) {
+        LogDebug("Table : %s (%d row units)\n", c->tableName, (int)c->count);
+        for (RowUnit *u = c->first; u; u = u->next)
+            PrintRowUnitValue(u);
+    }
+}

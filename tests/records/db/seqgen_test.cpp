@@ -1,0 +1,211 @@
+/* The sequence generator on each engine, started by InitCParlo with a
+ * dictionary whose table names three generators (one of them with a quote
+ * and a backslash in its name): batches of 300 in SeqGenState, continuation
+ * after a restart, two threads drawing from one generator, and a lost state
+ * table. */
+#include "records/cparlo.h"
+#include "records/connpool.h"
+#include "records/seqgen.h"
+#include "records/tablestore.h"
+#include "support/testutil.h"
+
+#include <gtest/gtest.h>
+
+#include <process.h>
+#include <stdlib.h>
+#include <string.h>
+#include <algorithm>
+#include <string>
+#include <vector>
+
+namespace {
+
+const struct {
+    const char *engine;
+    const char *record;     /* the connparams.txt line */
+} kRecords[] = {
+    {"sqlite", "cparlo 0 vqcparlo cparlo NULL 0 cparlodb ODBC SQLITE NO\n"},
+    {"pgsql", "pg 0 vqpgsql vq NULL 0 cparlodb ODBC PGSQL NO\n"},
+    {"mysql", "my 0 vqmysql vq vq 0 cparlodb ODBC MYSQL yes DSN=vqmysql;UID=vq;PWD=vq;\n"},
+};
+
+const char kQuotedSeq[] = "it's\\";
+
+const char kItemsDictionary[] =
+    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<data-dictionary>\n"
+    "  <table name=\"SeqItems\"><columns>\n"
+    "    <column name=\"ID\"><data-type>BRN_SQL_INT</data-type>\n"
+    "      <uniquevalue-generation><generator-name>ItemSeq</generator-name></uniquevalue-generation></column>\n"
+    "    <column name=\"REF\"><data-type>BRN_SQL_INT</data-type>\n"
+    "      <uniquevalue-generation><generator-name>it's\\</generator-name></uniquevalue-generation></column>\n"
+    "    <column name=\"INST\"><data-type>BRN_SQL_INT</data-type>\n"
+    "      <uniquevalue-generation><generator-name>INSTANCE_ID</generator-name></uniquevalue-generation></column>\n"
+    "  </columns><primary-key><primary-key-column>ID</primary-key-column></primary-key></table>\n"
+    "</data-dictionary>\n";
+
+std::string TrimRight(std::string s)
+{
+    while (!s.empty() && s.back() == ' ')
+        s.pop_back();
+    return s;
+}
+
+class SeqGen : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        const char *engine = getenv("VQ_DB_ENGINE");
+        const char *record = nullptr;
+        for (const auto &r : kRecords)
+            if (engine && strcmp(engine, r.engine) == 0)
+                record = r.record;
+        ASSERT_NE(nullptr, record) << "VQ_DB_ENGINE names no engine: run through CTest";
+        ASSERT_TRUE(CreateDirectoryA(root_.file("data").c_str(), NULL));
+        ASSERT_TRUE(vqt::CopyFileTo(std::string(VQ_DATA_DIR) + "/agentdictionary.xml",
+                                    root_.file("data\\agentdictionary.xml")));
+        ASSERT_TRUE(vqt::WriteWholeFile(root_.file("data\\items.xml"), kItemsDictionary));
+        ASSERT_TRUE(vqt::WriteWholeFile(root_.file("data\\datadictionary.txt"), "agentdictionary.xml\nitems.xml\n"));
+        ASSERT_TRUE(vqt::WriteWholeFile(root_.file("data\\dsn_table_map.txt"),
+                                        "Agentparams cparlodb\nSeqGenState cparlodb\nSeqItems cparlodb\n"));
+        ASSERT_TRUE(vqt::WriteWholeFile(root_.file("data\\connparams.txt"), record));
+        /* A fresh database: every table of the dictionary is created anew. */
+        Start();
+        for (const char *table : {"Agentparams", "SeqGenState", "AgentEvents", "SeqItems"})
+            Update(std::string("drop table ") + table);
+        DeInitCParlo();
+        Start();
+        ASSERT_NE(nullptr, GetSequenceStateMap());
+        id_ = GetColumnDefnEntry("SeqItems", "ID");
+        ASSERT_NE(nullptr, id_);
+        logStart_ = Log().size();
+    }
+    void TearDown() override { DeInitCParlo(); }
+
+    /* Start-up to the identifier generator; the steps after it are not
+     * this test's concern, so its answer is not examined. */
+    void Start()
+    {
+        std::string path = root_.path();
+        InitCParlo((char *)path.c_str());
+    }
+    bool Update(const std::string &statement)
+    {
+        DBConnection *c = GetConnectionHandle("cparlodb");
+        bool ok = c && ExecuteUpdate(c, statement.c_str());
+        ReleaseConnectionHandle("cparlodb");
+        return ok;
+    }
+    /* The first column of the first row of a query, "" when there is none. */
+    std::string Value(const std::string &query)
+    {
+        DBConnection *c = GetConnectionHandle("cparlodb");
+        ResultSet *set = c ? ExecuteQuery(c, query.c_str()) : nullptr;
+        ReleaseConnectionHandle("cparlodb");
+        std::string v;
+        if (set && set->firstRow && set->firstRow->cells[0].text)
+            v = TrimRight(set->firstRow->cells[0].text);
+        FreeResultSet(set);
+        return v;
+    }
+    std::string BatchEnd(const char *generator)
+    {
+        return Value(std::string("select CURRENTBATCHEND from SeqGenState where SEQNAME = '") + generator + "'");
+    }
+    std::string Log() { return vqt::ReadWholeFile(root_.file("logs\\cparlo.log")); }
+    /* What the log gained since the fresh start. */
+    std::string NewLog() { return Log().substr(std::min(logStart_, Log().size())); }
+
+    vqt::ScratchDir root_{"seqgen"};
+    ColumnDefn *id_ = nullptr;
+    size_t logStart_ = 0;
+};
+
+struct Taker {
+    ColumnDefn *column;
+    std::vector<DWORD> ids;
+};
+
+unsigned __stdcall TakeIds(void *arg)
+{
+    Taker *t = (Taker *)arg;
+    for (int i = 0; i < 400; i++)
+        t->ids.push_back(GenerateID("SeqItems", t->column));
+    return 0;
+}
+
+} // namespace
+
+TEST_F(SeqGen, FreshDatabaseReservesBatchesOf300)
+{
+    EXPECT_EQ("300", BatchEnd("ItemSeq"));
+    EXPECT_EQ("300", BatchEnd("INSTANCE_ID"));
+    for (DWORD want = 1; want <= 300; want++)
+        ASSERT_EQ(want, GenerateID("SeqItems", id_));
+    EXPECT_EQ("300", BatchEnd("ItemSeq"));
+    EXPECT_EQ(301u, GenerateID("SeqItems", id_));
+    EXPECT_EQ("600", BatchEnd("ItemSeq"));
+
+    /* The quoted name reaches the database unchanged. */
+    EXPECT_EQ(1u, GenerateID("SeqItems", GetColumnDefnEntry("SeqItems", "REF")));
+    EXPECT_EQ(kQuotedSeq, Value("select SEQNAME from SeqGenState where CURRENTBATCHEND = 300 and SEQNAME <> 'INSTANCE_ID' and SEQNAME <> 'EventSeq'"));
+    EXPECT_EQ(1u, GenerateInstanceID());
+
+    /* The table store fills a NULL identifier cell from the generator. */
+    ASSERT_TRUE(GetTableDataByName("SeqItems") || CreateTable("SeqItems"));
+    BYTE **values = (BYTE **)calloc(3, sizeof(BYTE *));
+    INT32 *sizes = (INT32 *)calloc(3, sizeof(INT32));
+    RowObject *row = CreateNewRowObject(values, sizes);
+    ASSERT_TRUE(AddNewRow("SeqItems", row));
+    ASSERT_NE(nullptr, row->values[0]);
+    EXPECT_EQ(302, ReadInt32Value(row->values[0], row->sizes[0]));
+    EXPECT_EQ(2, ReadInt32Value(row->values[2], row->sizes[2]));
+    EXPECT_EQ(std::string::npos, Log().find("SequenceGenerator failed")) << Log();
+}
+
+TEST_F(SeqGen, RestartContinuesAboveTheLastBatch)
+{
+    EXPECT_EQ(1u, GenerateID("SeqItems", id_));
+    DeInitCParlo();
+    Start();
+    id_ = GetColumnDefnEntry("SeqItems", "ID");
+    ASSERT_NE(nullptr, id_);
+    EXPECT_EQ("600", BatchEnd("ItemSeq"));
+    EXPECT_EQ(301u, GenerateID("SeqItems", id_));
+}
+
+TEST_F(SeqGen, TwoThreadsNeverShareAnIdentifier)
+{
+    Taker a{id_, {}}, b{id_, {}};
+    HANDLE threads[2] = {(HANDLE)_beginthreadex(NULL, 0, TakeIds, &a, 0, NULL),
+                         (HANDLE)_beginthreadex(NULL, 0, TakeIds, &b, 0, NULL)};
+    ASSERT_NE(nullptr, threads[0]);
+    ASSERT_NE(nullptr, threads[1]);
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForMultipleObjects(2, threads, TRUE, 300000));
+    CloseHandle(threads[0]);
+    CloseHandle(threads[1]);
+    std::vector<DWORD> all = a.ids;
+    all.insert(all.end(), b.ids.begin(), b.ids.end());
+    std::sort(all.begin(), all.end());
+    ASSERT_EQ(800u, all.size());
+    for (DWORD i = 0; i < 800; i++)
+        ASSERT_EQ(i + 1, all[i]) << "identifiers are not 1..800 exactly once";
+    EXPECT_EQ("900", BatchEnd("ItemSeq"));
+}
+
+TEST_F(SeqGen, LostStateTableFailsEachTimeInsteadOfRetrying)
+{
+    ASSERT_TRUE(Update("drop table SeqGenState"));
+    for (DWORD want = 1; want <= 300; want++)
+        ASSERT_EQ(want, GenerateID("SeqItems", id_));
+    EXPECT_EQ(GENERATE_ID_FAILED, GenerateID("SeqItems", id_));
+    EXPECT_EQ(GENERATE_ID_FAILED, GenerateID("SeqItems", id_));
+    std::string log = NewLog();
+    size_t first = log.find("Table doesn't Exists for UpdateSeqGen");
+    ASSERT_NE(std::string::npos, first) << log;
+    EXPECT_NE(std::string::npos, log.find("Table doesn't Exists for UpdateSeqGen", first + 1));
+
+    ColumnDefn unknown = {};
+    unknown.generatorName = (char *)"NoSuchSeq";
+    EXPECT_EQ(GENERATE_ID_FAILED, GenerateID("SeqItems", &unknown));
+    EXPECT_EQ(GENERATE_ID_FAILED, GenerateID("SeqItems", nullptr));
+}
