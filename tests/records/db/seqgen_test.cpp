@@ -122,14 +122,20 @@ protected:
 
 struct Taker {
     ColumnDefn *column;
+    HANDLE ready;           /* set by the thread once it runs */
+    HANDLE go;              /* set by the test to start both */
     std::vector<DWORD> ids;
 };
 
 unsigned __stdcall TakeIds(void *arg)
 {
     Taker *t = (Taker *)arg;
-    for (int i = 0; i < 400; i++)
+    SetEvent(t->ready);
+    WaitForSingleObject(t->go, INFINITE);
+    for (int i = 0; i < 400; i++) {
         t->ids.push_back(GenerateID("SeqItems", t->column));
+        Sleep(1);   /* lets the other thread in between draws */
+    }
     return 0;
 }
 
@@ -175,16 +181,27 @@ TEST_F(SeqGen, RestartContinuesAboveTheLastBatch)
 
 TEST_F(SeqGen, TwoThreadsNeverShareAnIdentifier)
 {
-    Taker a{id_, {}}, b{id_, {}};
-    HANDLE threads[2] = {(HANDLE)_beginthreadex(NULL, 0, TakeIds, &a, 0, NULL),
-                         (HANDLE)_beginthreadex(NULL, 0, TakeIds, &b, 0, NULL)};
-    ASSERT_NE(nullptr, threads[0]);
-    ASSERT_NE(nullptr, threads[1]);
+    /* The threads start one after the other and then draw at the same
+     * time: under CPU emulation, threads starting together lose the
+     * process. */
+    HANDLE go = CreateEventA(NULL, TRUE, FALSE, NULL);
+    Taker takers[2] = {{id_, CreateEventA(NULL, FALSE, FALSE, NULL), go, {}},
+                       {id_, CreateEventA(NULL, FALSE, FALSE, NULL), go, {}}};
+    HANDLE threads[2];
+    for (int i = 0; i < 2; i++) {
+        threads[i] = (HANDLE)_beginthreadex(NULL, 0, TakeIds, &takers[i], 0, NULL);
+        ASSERT_NE(nullptr, threads[i]);
+        ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(takers[i].ready, 300000));
+    }
+    SetEvent(go);
     EXPECT_EQ(WAIT_OBJECT_0, WaitForMultipleObjects(2, threads, TRUE, 300000));
-    CloseHandle(threads[0]);
-    CloseHandle(threads[1]);
-    std::vector<DWORD> all = a.ids;
-    all.insert(all.end(), b.ids.begin(), b.ids.end());
+    std::vector<DWORD> all;
+    for (int i = 0; i < 2; i++) {
+        CloseHandle(threads[i]);
+        CloseHandle(takers[i].ready);
+        all.insert(all.end(), takers[i].ids.begin(), takers[i].ids.end());
+    }
+    CloseHandle(go);
     std::sort(all.begin(), all.end());
     ASSERT_EQ(800u, all.size());
     for (DWORD i = 0; i < 800; i++)
