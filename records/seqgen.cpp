@@ -153,8 +153,10 @@ static BOOL reserveBatch(DBConnection *conn, SqlQuoteFn quote, const char *gener
 BOOL UpdateSeqGen(const char *tableName, const char *generatorName)
 {
     LogTrace("Inside UpdateSeqGen \n");
-    if (!generatorName || !s_state)
+    if (!generatorName || !s_state) {
+        LogError("UpdateSeqGen : no generator name, or the generator is not started\n");
         return FALSE;
+    }
     /* The state is made ready before the database is touched, so that a
      * batch is never reserved for a generator that could not keep it. An
      * existing state is updated in place: its entry is a lock key. */
@@ -173,7 +175,11 @@ BOOL UpdateSeqGen(const char *tableName, const char *generatorName)
     const char *connectionName = connectionNameOf(tableName);
     long first = 0, last = 0;
     BOOL ok = FALSE;
-    AcquireLock(&s_reservationKey);
+    if (!AcquireLock(&s_reservationKey)) {
+        LogError("Memory allocation Failed\n");
+        free(fresh);
+        return FALSE;
+    }
     DBConnection *conn = GetConnectionHandle(connectionName);
     if (!conn) {
         LogError("UpdateSeqGen : no connection for %s\n", connectionName ? connectionName : "(null)");

@@ -1,8 +1,6 @@
 /* The sequence generator on each engine, started by InitCParlo with a
- * dictionary whose table names three generators (one of them with a quote
- * and a backslash in its name): batches of 300 in SeqGenState, continuation
- * after a restart, two threads drawing from one generator, and a lost state
- * table. */
+ * table of three generators (one named with a quote and a backslash):
+ * batches of 300, restart, two threads, a lost state table. */
 #include "records/cparlo.h"
 #include "records/connpool.h"
 #include "records/seqgen.h"
@@ -20,35 +18,22 @@
 
 namespace {
 
-const struct {
-    const char *engine;
-    const char *record;     /* the connparams.txt line */
-} kRecords[] = {
+/* The connparams.txt line per engine. */
+const struct { const char *engine, *record; } kRecords[] = {
     {"sqlite", "cparlo 0 vqcparlo cparlo NULL 0 cparlodb ODBC SQLITE NO\n"},
     {"pgsql", "pg 0 vqpgsql vq NULL 0 cparlodb ODBC PGSQL NO\n"},
     {"mysql", "my 0 vqmysql vq vq 0 cparlodb ODBC MYSQL yes DSN=vqmysql;UID=vq;PWD=vq;\n"},
 };
 
-const char kQuotedSeq[] = "it's\\";
-
 const char kItemsDictionary[] =
-    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<data-dictionary>\n"
-    "  <table name=\"SeqItems\"><columns>\n"
-    "    <column name=\"ID\"><data-type>BRN_SQL_INT</data-type>\n"
-    "      <uniquevalue-generation><generator-name>ItemSeq</generator-name></uniquevalue-generation></column>\n"
-    "    <column name=\"REF\"><data-type>BRN_SQL_INT</data-type>\n"
-    "      <uniquevalue-generation><generator-name>it's\\</generator-name></uniquevalue-generation></column>\n"
-    "    <column name=\"INST\"><data-type>BRN_SQL_INT</data-type>\n"
-    "      <uniquevalue-generation><generator-name>INSTANCE_ID</generator-name></uniquevalue-generation></column>\n"
-    "  </columns><primary-key><primary-key-column>ID</primary-key-column></primary-key></table>\n"
-    "</data-dictionary>\n";
-
-std::string TrimRight(std::string s)
-{
-    while (!s.empty() && s.back() == ' ')
-        s.pop_back();
-    return s;
-}
+    "<?xml version=\"1.0\"?>\n<data-dictionary><table name=\"SeqItems\"><columns>\n"
+    "<column name=\"ID\"><data-type>BRN_SQL_INT</data-type>\n"
+    "  <uniquevalue-generation><generator-name>ItemSeq</generator-name></uniquevalue-generation></column>\n"
+    "<column name=\"REF\"><data-type>BRN_SQL_INT</data-type>\n"
+    "  <uniquevalue-generation><generator-name>it's\\</generator-name></uniquevalue-generation></column>\n"
+    "<column name=\"INST\"><data-type>BRN_SQL_INT</data-type>\n"
+    "  <uniquevalue-generation><generator-name>INSTANCE_ID</generator-name></uniquevalue-generation></column>\n"
+    "</columns><primary-key><primary-key-column>ID</primary-key-column></primary-key></table></data-dictionary>\n";
 
 class SeqGen : public ::testing::Test {
 protected:
@@ -74,10 +59,9 @@ protected:
             Update(std::string("drop table ") + table);
         DeInitCParlo();
         Start();
-        ASSERT_NE(nullptr, GetSequenceStateMap());
         id_ = GetColumnDefnEntry("SeqItems", "ID");
         ASSERT_NE(nullptr, id_);
-        logStart_ = Log().size();
+        logStart_ = vqt::ReadWholeFile(root_.file("logs\\cparlo.log")).size();
     }
     void TearDown() override { DeInitCParlo(); }
 
@@ -90,30 +74,29 @@ protected:
     }
     bool Update(const std::string &statement)
     {
-        DBConnection *c = GetConnectionHandle("cparlodb");
-        bool ok = c && ExecuteUpdate(c, statement.c_str());
+        bool ok = ExecuteUpdate(GetConnectionHandle("cparlodb"), statement.c_str());
         ReleaseConnectionHandle("cparlodb");
         return ok;
     }
-    /* The first column of the first row of a query, "" when there is none. */
+    /* The first cell of a query without trailing blanks, "" for none. */
     std::string Value(const std::string &query)
     {
-        DBConnection *c = GetConnectionHandle("cparlodb");
-        ResultSet *set = c ? ExecuteQuery(c, query.c_str()) : nullptr;
+        ResultSet *set = ExecuteQuery(GetConnectionHandle("cparlodb"), query.c_str());
         ReleaseConnectionHandle("cparlodb");
-        std::string v;
-        if (set && set->firstRow && set->firstRow->cells[0].text)
-            v = TrimRight(set->firstRow->cells[0].text);
+        std::string v = set && set->firstRow && set->firstRow->cells[0].text ? set->firstRow->cells[0].text : "";
         FreeResultSet(set);
-        return v;
+        return v.erase(v.find_last_not_of(' ') + 1);
     }
     std::string BatchEnd(const char *generator)
     {
         return Value(std::string("select CURRENTBATCHEND from SeqGenState where SEQNAME = '") + generator + "'");
     }
-    std::string Log() { return vqt::ReadWholeFile(root_.file("logs\\cparlo.log")); }
-    /* What the log gained since the fresh start. */
-    std::string NewLog() { return Log().substr(std::min(logStart_, Log().size())); }
+    /* The framework log since the fresh start. */
+    std::string Log()
+    {
+        std::string all = vqt::ReadWholeFile(root_.file("logs\\cparlo.log"));
+        return all.substr(std::min(logStart_, all.size()));
+    }
 
     vqt::ScratchDir root_{"seqgen"};
     ColumnDefn *id_ = nullptr;
@@ -122,14 +105,20 @@ protected:
 
 struct Taker {
     ColumnDefn *column;
+    HANDLE ready;           /* set by the thread once it runs */
+    HANDLE go;              /* set by the test to start both */
     std::vector<DWORD> ids;
 };
 
 unsigned __stdcall TakeIds(void *arg)
 {
     Taker *t = (Taker *)arg;
-    for (int i = 0; i < 400; i++)
+    SetEvent(t->ready);
+    WaitForSingleObject(t->go, INFINITE);
+    for (int i = 0; i < 400; i++) {
         t->ids.push_back(GenerateID("SeqItems", t->column));
+        Sleep(1);   /* lets the other thread in between draws */
+    }
     return 0;
 }
 
@@ -147,14 +136,12 @@ TEST_F(SeqGen, FreshDatabaseReservesBatchesOf300)
 
     /* The quoted name reaches the database unchanged. */
     EXPECT_EQ(1u, GenerateID("SeqItems", GetColumnDefnEntry("SeqItems", "REF")));
-    EXPECT_EQ(kQuotedSeq, Value("select SEQNAME from SeqGenState where CURRENTBATCHEND = 300 and SEQNAME <> 'INSTANCE_ID' and SEQNAME <> 'EventSeq'"));
+    EXPECT_EQ("it's\\", Value("select SEQNAME from SeqGenState where CURRENTBATCHEND = 300 and SEQNAME <> 'INSTANCE_ID' and SEQNAME <> 'EventSeq'"));
     EXPECT_EQ(1u, GenerateInstanceID());
 
     /* The table store fills a NULL identifier cell from the generator. */
     ASSERT_TRUE(GetTableDataByName("SeqItems") || CreateTable("SeqItems"));
-    BYTE **values = (BYTE **)calloc(3, sizeof(BYTE *));
-    INT32 *sizes = (INT32 *)calloc(3, sizeof(INT32));
-    RowObject *row = CreateNewRowObject(values, sizes);
+    RowObject *row = CreateNewRowObject((BYTE **)calloc(3, sizeof(BYTE *)), (INT32 *)calloc(3, sizeof(INT32)));
     ASSERT_TRUE(AddNewRow("SeqItems", row));
     ASSERT_NE(nullptr, row->values[0]);
     EXPECT_EQ(302, ReadInt32Value(row->values[0], row->sizes[0]));
@@ -175,16 +162,26 @@ TEST_F(SeqGen, RestartContinuesAboveTheLastBatch)
 
 TEST_F(SeqGen, TwoThreadsNeverShareAnIdentifier)
 {
-    Taker a{id_, {}}, b{id_, {}};
-    HANDLE threads[2] = {(HANDLE)_beginthreadex(NULL, 0, TakeIds, &a, 0, NULL),
-                         (HANDLE)_beginthreadex(NULL, 0, TakeIds, &b, 0, NULL)};
-    ASSERT_NE(nullptr, threads[0]);
-    ASSERT_NE(nullptr, threads[1]);
+    /* Started one after the other (under CPU emulation threads starting
+     * together lose the process), then drawing at the same time. */
+    HANDLE go = CreateEventA(NULL, TRUE, FALSE, NULL);
+    Taker takers[2] = {{id_, CreateEventA(NULL, FALSE, FALSE, NULL), go, {}},
+                       {id_, CreateEventA(NULL, FALSE, FALSE, NULL), go, {}}};
+    HANDLE threads[2];
+    for (int i = 0; i < 2; i++) {
+        threads[i] = (HANDLE)_beginthreadex(NULL, 0, TakeIds, &takers[i], 0, NULL);
+        ASSERT_NE(nullptr, threads[i]);
+        ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(takers[i].ready, 300000));
+    }
+    SetEvent(go);
     EXPECT_EQ(WAIT_OBJECT_0, WaitForMultipleObjects(2, threads, TRUE, 300000));
-    CloseHandle(threads[0]);
-    CloseHandle(threads[1]);
-    std::vector<DWORD> all = a.ids;
-    all.insert(all.end(), b.ids.begin(), b.ids.end());
+    std::vector<DWORD> all;
+    for (int i = 0; i < 2; i++) {
+        CloseHandle(threads[i]);
+        CloseHandle(takers[i].ready);
+        all.insert(all.end(), takers[i].ids.begin(), takers[i].ids.end());
+    }
+    CloseHandle(go);
     std::sort(all.begin(), all.end());
     ASSERT_EQ(800u, all.size());
     for (DWORD i = 0; i < 800; i++)
@@ -199,13 +196,11 @@ TEST_F(SeqGen, LostStateTableFailsEachTimeInsteadOfRetrying)
         ASSERT_EQ(want, GenerateID("SeqItems", id_));
     EXPECT_EQ(GENERATE_ID_FAILED, GenerateID("SeqItems", id_));
     EXPECT_EQ(GENERATE_ID_FAILED, GenerateID("SeqItems", id_));
-    std::string log = NewLog();
+    std::string log = Log();
     size_t first = log.find("Table doesn't Exists for UpdateSeqGen");
     ASSERT_NE(std::string::npos, first) << log;
     EXPECT_NE(std::string::npos, log.find("Table doesn't Exists for UpdateSeqGen", first + 1));
-
     ColumnDefn unknown = {};
     unknown.generatorName = (char *)"NoSuchSeq";
     EXPECT_EQ(GENERATE_ID_FAILED, GenerateID("SeqItems", &unknown));
-    EXPECT_EQ(GENERATE_ID_FAILED, GenerateID("SeqItems", nullptr));
 }
