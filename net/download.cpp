@@ -161,7 +161,7 @@ wchar_t *DownloadTempFileName(const wchar_t *destination, DWORD requestType, con
         size_t bytes = wcslen(destination) * 4 + 30;
         wchar_t *name = (wchar_t *)calloc(bytes, 1);
         if (name)
-            swprintf(name, bytes / sizeof(wchar_t), L"%s%d.tmp", destination, (int)GetCurrentThreadId());
+            swprintf(name, bytes / sizeof(wchar_t), L"%ls%d.tmp", destination, (int)GetCurrentThreadId());
         return name;
     }
     if (requestType == GET_DATA) {

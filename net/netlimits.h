@@ -79,6 +79,9 @@
  * the socket's own code WSAETIMEDOUT. */
 #define VQ_NET_SOCKET_TIMEOUT 10060u
 
+/* A connection reset as Wine's WinHTTP reports it: WSAECONNRESET. */
+#define VQ_NET_SOCKET_RESET 10054u
+
 /* Resumable downloads. Bytes gathered in memory before they are written to
  * the partial file ("InterSaveByteLimit" when the registry names none), and
  * the largest limit taken from the registry: a larger one is cut to it so

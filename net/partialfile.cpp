@@ -28,6 +28,38 @@ static BOOL writeAll(HANDLE file, const BYTE *data, DWORD size)
     return TRUE;
 }
 
+void DownloadResumeHandler::RecordProgress(BOOL periodic)
+{
+    if (temporaryDownload)
+        return;
+    char *path = FormatNewText("%s\\%s", VQ_FILEMETADATA_KEY, id);
+    RegKey rec;
+    RegKeyInit(&rec, NULL);
+    if (path && IsValidResumeId(id) &&
+        RegKeyCreate(&rec, HKEY_LOCAL_MACHINE, path, NULL, 0, KEY_READ | KEY_WRITE, NULL, NULL) ==
+            ERROR_SUCCESS) {
+        DWORD size = partialSizeAtStart + writtenInRun;
+        RegSetValueExA(rec.key, "PartialFileSize", 0, REG_DWORD, (const BYTE *)&size, sizeof(size));
+        LogDebug("updated registry entries  %d \n", (int)size);
+        RegKeySetString(&rec, "LastModifiedTime", serverLastModified ? serverLastModified : "", REG_SZ);
+        wchar_t *now = GetCurrentTimeInMillisecondsText();
+        char *nowText = NULL;
+        if (now && ChangeWideToUtf8Str(now, &nowText))
+            RegKeySetString(&rec, "LastRetryTime", nowText, REG_SZ);
+        if (!periodic) {
+            LogInfo("updated registry entries size  %d and last modified time %S retry time %d\n", (int)size,
+                    now ? now : L"", (int)retryCount);
+            DWORD count = retryCount + 1;
+            RegSetValueExA(rec.key, "RetryCount", 0, REG_DWORD, (const BYTE *)&count, sizeof(count));
+            RegDeleteValueA(rec.key, "downloadInProgress");
+        }
+        free(nowText);
+        free(now);
+        RegKeyClose(&rec);
+    }
+    free(path);
+}
+
 DWORD DownloadResumeHandler::ProcessDownloadedBuffer(const BYTE *buffer, DWORD length, BOOL periodic)
 {
     if (length == 0)
@@ -59,35 +91,7 @@ DWORD DownloadResumeHandler::ProcessDownloadedBuffer(const BYTE *buffer, DWORD l
     LogDebug("File updated with data.\n");
     FlushFileBuffers(file);
     CloseHandle(file);
-    if (temporaryDownload)
-        return 0;
-
-    char *path = FormatNewText("%s\\%s", VQ_FILEMETADATA_KEY, id);
-    RegKey rec;
-    RegKeyInit(&rec, NULL);
-    if (path && IsValidResumeId(id) &&
-        RegKeyCreate(&rec, HKEY_LOCAL_MACHINE, path, NULL, 0, KEY_READ | KEY_WRITE, NULL, NULL) ==
-            ERROR_SUCCESS) {
-        DWORD size = partialSizeAtStart + writtenInRun;
-        RegSetValueExA(rec.key, "PartialFileSize", 0, REG_DWORD, (const BYTE *)&size, sizeof(size));
-        LogDebug("updated registry entries  %d \n", (int)size);
-        RegKeySetString(&rec, "LastModifiedTime", serverLastModified ? serverLastModified : "", REG_SZ);
-        wchar_t *now = GetCurrentTimeInMillisecondsText();
-        char *nowText = NULL;
-        if (now && ChangeWideToUtf8Str(now, &nowText))
-            RegKeySetString(&rec, "LastRetryTime", nowText, REG_SZ);
-        if (!periodic) {
-            LogInfo("updated registry entries size  %d and last modified time %S retry time %d\n", (int)size,
-                    now ? now : L"", (int)retryCount);
-            DWORD count = retryCount + 1;
-            RegSetValueExA(rec.key, "RetryCount", 0, REG_DWORD, (const BYTE *)&count, sizeof(count));
-            RegDeleteValueA(rec.key, "downloadInProgress");
-        }
-        free(nowText);
-        free(now);
-        RegKeyClose(&rec);
-    }
-    free(path);
+    RecordProgress(periodic);
     return 0;
 }
 
@@ -104,6 +108,9 @@ void DownloadResumeHandler::RestartAtZero()
     LogInfo("The server sent the file from its first byte: the partial file starts again at byte 0\n");
     PreDownloadCleaningOfPartialFile();
     writtenInRun = 0;
+    /* The record follows at once, so that it never claims bytes the file
+     * no longer has. */
+    RecordProgress(TRUE);
 }
 
 BOOL DownloadResumeHandler::PartialFileSize(ULONGLONG *size)

@@ -13,12 +13,6 @@
 
 #include <stdlib.h>
 
-static BOOL isLostConnection(DWORD error)
-{
-    return error == ERROR_WINHTTP_TIMEOUT || error == ERROR_WINHTTP_CONNECTION_ERROR ||
-           error == ERROR_WINHTTP_CANNOT_CONNECT;
-}
-
 DWORD ResumeGetRequestByBitrate(BOOL useProxy, const char *protocol, const wchar_t *server, INTERNET_PORT port,
                                 const wchar_t *proxyServer, const wchar_t *proxyBypass, const wchar_t *proxyUser,
                                 const wchar_t *proxyPassword, const wchar_t *url, const wchar_t *destination,
@@ -59,7 +53,7 @@ DWORD ResumeGetRequestByBitrate(BOOL useProxy, const char *protocol, const wchar
         DWORD before = r.total;
         DWORD error = r.ReceiveBody(&h, &writeFailed);
         LogInfo("ResumeGetRequestByBitrate: Bytes Read: %d\n", (int)r.total);
-        if (error != 0 && (writeFailed || !isLostConnection(error))) {
+        if (error != 0 && (writeFailed || !IsLostConnection(error))) {
             result = error;
             break;
         }

@@ -130,8 +130,8 @@ void DownloadResumeHandler::FormUniqueFileName()
     wchar_t *folder = (wchar_t *)calloc(folderChars, sizeof(wchar_t));
     partialFile = (wchar_t *)calloc(folderChars + strlen(id), sizeof(wchar_t));
     if (folder && partialFile) {
-        swprintf(folder, folderChars, L"%s%s", wideDir, repository);
-        swprintf(partialFile, folderChars + strlen(id), L"%s%S", folder, id);
+        swprintf(folder, folderChars, L"%ls%ls", wideDir, repository);
+        swprintf(partialFile, folderChars + strlen(id), L"%ls%hs", folder, id);
         /* An existing folder is fine; one that cannot be made shows when the
          * partial file is written. */
         CreateDirectoryW(folder, NULL);

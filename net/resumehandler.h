@@ -63,6 +63,11 @@ struct DownloadResumeHandler {
      * save (periodic FALSE) also counts the attempt and clears
      * "downloadInProgress". 0 or the file's error code. */
     DWORD ProcessDownloadedBuffer(const BYTE *buffer, DWORD length, BOOL periodic);
+    /* Records the partial file's size, the server's version and the time
+     * under the id's key (nothing for a temporary download); the final one
+     * (periodic FALSE) also counts the attempt and clears
+     * "downloadInProgress". */
+    void RecordProgress(BOOL periodic);
     /* Resume offset and size at start 0, the partial file deleted. */
     void PreDownloadCleaningOfPartialFile();
     /* The download starts again at byte 0 within this run (the server sent

@@ -244,10 +244,12 @@ void ResumeRequest::PostDownloadHandling(RequestHandles *h, DWORD *result, char 
     PrintHTTPAccessLog(*result);
 }
 
-static BOOL isLostConnection(DWORD error)
+BOOL IsLostConnection(DWORD error)
 {
+    /* Wine's WinHTTP reports a reset connection with the socket's own
+     * WSAECONNRESET where Windows says ERROR_WINHTTP_CONNECTION_ERROR. */
     return error == ERROR_WINHTTP_TIMEOUT || error == ERROR_WINHTTP_CONNECTION_ERROR ||
-           error == ERROR_WINHTTP_CANNOT_CONNECT;
+           error == ERROR_WINHTTP_CANNOT_CONNECT || error == VQ_NET_SOCKET_RESET;
 }
 
 DWORD ResumeGetRequestEx(BOOL useProxy, const char *protocol, const wchar_t *server, INTERNET_PORT port,
@@ -286,7 +288,7 @@ DWORD ResumeGetRequestEx(BOOL useProxy, const char *protocol, const wchar_t *ser
     DWORD totalAtRecovery = r.total;
     while (result == 0) {
         DWORD error = r.ReceiveBody(&h, &writeFailed);
-        if (error == 0 || writeFailed || !isLostConnection(error)) {
+        if (error == 0 || writeFailed || !IsLostConnection(error)) {
             result = error;
             break;
         }

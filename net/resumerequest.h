@@ -75,6 +75,10 @@ struct ResumeRequest {
     void PrintHTTPAccessLog(DWORD result);
 };
 
+/* TRUE for the receive errors that a new range request may recover from:
+ * a time-out, a lost or reset connection, a failed connect. */
+BOOL IsLostConnection(DWORD error);
+
 /* The resumable download of "DownloadMode" 1. Results as
  * InternetGetRequestEx: 0 (the destination holds the whole file, or *out
  * its data for GET_DATA), VQ_NET_NOT_MODIFIED, an HTTP status,
