@@ -251,6 +251,7 @@ TEST_F(Resume, FaultMatrix)
         } else if (c.first == 0) {
             std::string id;
             EXPECT_FALSE(getSz("", url, &id)) << "the record of a delivered file is removed";
+            EXPECT_FALSE(vqt::FileExistsA(partialPath("123")));
         }
         DWORD resumable = checkRecord(url);
 
@@ -273,9 +274,22 @@ TEST_F(Resume, FaultMatrix)
                 EXPECT_TRUE(vqt::ReadWholeFile(dest) == PatternBytes(0, size));
             }
         }
+        if (c.seed != NONE && c.seed != BAD_REPOSITORY && c.seed != BAD_DESTINATION)
+            vqt::RemoveTree(install_ + "DownloadRepository");
         printf("fault matrix | %-11s | seed %2d | result %5lu | destination %s | second run re-fetches %ld\n",
                c.name, (int)c.seed, (unsigned long)first, c.first == 0 ? "whole" : "untouched", refetched);
     }
+    /* Eight first runs ended with bytes missing; each is counted in the
+     * registry twice and in the error log. */
+    DWORD failures = 0, tracked = 0, trackedSize = sizeof(tracked);
+    EXPECT_TRUE(getDword("", "DownloadFailureCount", &failures));
+    EXPECT_EQ(failures, 8u);
+    EXPECT_EQ(RegGetValueA(HKEY_LOCAL_MACHINE, VQ_RESUME_DETAILS_KEY, "RESUME_DOWNLOAD_FAILURE_COUNT",
+                           RRF_RT_REG_DWORD, NULL, &tracked, &trackedSize), 0);
+    EXPECT_EQ(tracked, 8u);
+    std::string errors = vqt::ReadWholeFile(install_ + "logs\\vqerror.log");
+    EXPECT_NE(errors.find("\tResume Download failed with error code : 416 and total failed count value = "),
+              std::string::npos);
 }
 
 TEST_F(Resume, BitrateBlocksIntoThePartialFile)
