@@ -421,7 +421,8 @@ TEST(ResourceId, ReadFromTheRegistryOrReportedMissing)
     id = (char *)"untouched";
     EXPECT_EQ(GetResourceID(&id), (DWORD)ERROR_FILE_NOT_FOUND);
     EXPECT_EQ(id, nullptr);
-    EXPECT_TRUE(log.has("[ERROR] GetResourceID : Unable to get the VQ Agent Resource ID from Registry , error 2 \n"));
+    EXPECT_TRUE(log.has("[ERROR] GetResourceID : Unable to get the VQ Agent Resource ID from Registry , So "
+                        "trying to get the same from server .\n"));
 }
 
 TEST(ResourceId, MissingIdentifierLeavesTheParametersWithout)

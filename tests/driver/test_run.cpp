@@ -300,3 +300,49 @@ TEST_F(WholeRun, NonAsciiInstallDirectoryHoldsTheLogAndItsBackup)
     EXPECT_TRUE(vqt::FileExistsA(logs + "\\vqprereqhandler1.log"));
     EXPECT_FALSE(vqt::DirExistsA(install.file("logs")));
 }
+
+/* No resource identifier in the registry: the program asks the loopback
+ * server for the computer's resource document by its lower-cased path.
+ * The deployment run starts no record framework, so the document cannot be
+ * loaded: nothing is written, and the deployment goes on to its exit code. */
+TEST_F(WholeRun, MissingResourceIdentifierIsAskedForAndTheRunGoesOn)
+{
+    const char *port = getenv("VQ_NET_HTTP_PORT");
+    const char *requestLog = getenv("VQ_NET_REQUEST_LOG");
+    ASSERT_TRUE(port && requestLog) << "the loopback servers' ports are not in the environment";
+    ASSERT_EQ(vqt::WriteAgentKey(install.path() + "\\",
+                                 {vqt::Dword("", "VQAgentLogLevel", 4),
+                                  vqt::Sz("ServerInfo", "VQServerName", "127.0.0.1"),
+                                  vqt::Sz("ServerInfo", "VQServerPort", port),
+                                  vqt::Sz("ServerInfo", "VQServerProtocol", "http"),
+                                  vqt::Missing("SystemDetails", "VQAgentResourceID")}), 0);
+    char name[MAX_COMPUTERNAME_LENGTH + 1];
+    DWORD size = sizeof(name);
+    ASSERT_TRUE(GetComputerNameA(name, &size));
+    std::string computer = name;
+    std::transform(computer.begin(), computer.end(), computer.begin(), ::tolower);
+    /* The server answers the computer's document from its state folder
+     * (the request log's folder): one that carries the identifier. */
+    std::string state = requestLog;
+    state.resize(state.find_last_of('\\'));
+    CreateDirectoryA((state + "\\resources").c_str(), NULL);
+    std::string document = state + "\\resources\\" + computer + ".xml";
+    ASSERT_TRUE(vqt::WriteWholeFile(
+        document, "<resource><Agentparams PARAM_NAME=\"RESOURCE_ID\" param_Value=\"R-1\"/></resource>"));
+
+    ASSERT_TRUE(vqt::PrepareStandinTool(work.path(), vqt::SetupBehaviour()));
+    EXPECT_EQ(run("-xml config.xml -odt odt.exe -version 16.0.17328.20282"), 0u) << log();
+    std::string seen;
+    for (const std::string &line : vqt::SplitLines(vqt::ReadWholeFile(requestLog)))
+        if (line.find("/client-data/acmecust01/domains/") != std::string::npos &&
+            line.find("/resources/" + computer + ".xml\t") != std::string::npos)
+            seen = line;
+    EXPECT_FALSE(seen.empty()) << "no request for the resource document";
+    /* The document carries an identifier: only a failed load leaves the
+     * registry without it. (The parameters are read before the log opens,
+     * so the load's ERROR line is not in the run's log.) */
+    std::string id;
+    EXPECT_FALSE(vqt::ReadAgentSz("SystemDetails", "VQAgentResourceID", &id)) << id;
+    EXPECT_EQ(lastRunLine(), "[INFO] Exit Code : 0");
+    DeleteFileA(document.c_str());
+}
