@@ -278,7 +278,7 @@ DWORD ResumeGetRequestEx(BOOL useProxy, const char *protocol, const wchar_t *ser
 
     BOOL writeFailed = FALSE;
     if (result == 0) {
-        LogError("ResumeGetRequestEx: Content-Range Header message: bytes=%u-%u\n",
+        LogError("ResumeGetRequestEx: Content-Range Header message: Range: bytes=%u-%u\n",
                  (unsigned)r.handler.resumeOffset, (unsigned)r.contentLength);
         result = r.RequestRange(&h, r.handler.resumeOffset, 0, TRUE);
     }
