@@ -111,34 +111,70 @@ DownloadResumeHandler::~DownloadResumeHandler()
     free(urlNarrow);
 }
 
+/* TRUE when `id` names no record and no file in `folder` yet. */
+static BOOL idIsFree(const wchar_t *folder, const char *id)
+{
+    char *path = recordKeyPath(id);
+    RegKey k;
+    BOOL recorded = path && openKey(&k, path) == ERROR_SUCCESS;
+    if (recorded)
+        RegKeyClose(&k);
+    free(path);
+    if (recorded)
+        return FALSE;
+    if (!folder)
+        return TRUE;
+    wchar_t file[MAX_PATH * 2];
+    swprintf(file, sizeof(file) / sizeof(file[0]), L"%ls%hs", folder, id);
+    return GetFileAttributesW(file) == INVALID_FILE_ATTRIBUTES;
+}
+
 void DownloadResumeHandler::FormUniqueFileName()
 {
-    if (id[0] == '\0') {
-        snprintf(id, sizeof(id), "%d%d%d", (int)GetCurrentTimeInSeconds(), (int)GetCurrentProcessId(),
-                 (int)GetCurrentThreadId());
-        LogInfo("Formed Unique id for the file is %s\n", id);
-    }
     free(partialFile);
     partialFile = NULL;
-    const char *installDir = gv_agentParams.VQAgentInstallDir;
-    if (!installDir || !repository)
-        return;
     wchar_t *wideDir = NULL;
-    if (!ChangeUtf8ToWideStr(installDir, &wideDir))
-        return;
-    size_t folderChars = wcslen(wideDir) + wcslen(repository) + 1;
-    wchar_t *folder = (wchar_t *)calloc(folderChars, sizeof(wchar_t));
-    partialFile = (wchar_t *)calloc(folderChars + strlen(id), sizeof(wchar_t));
-    if (folder && partialFile) {
-        swprintf(folder, folderChars, L"%ls%ls", wideDir, repository);
-        swprintf(partialFile, folderChars + strlen(id), L"%ls%hs", folder, id);
-        /* An existing folder is fine; one that cannot be made shows when the
-         * partial file is written. */
-        CreateDirectoryW(folder, NULL);
-        LogInfo("Temporary file path is %S\n", folder);
-    } else {
-        free(partialFile);
-        partialFile = NULL;
+    wchar_t *folder = NULL;
+    const char *installDir = gv_agentParams.VQAgentInstallDir;
+    if (installDir && repository && ChangeUtf8ToWideStr(installDir, &wideDir)) {
+        size_t folderChars = wcslen(wideDir) + wcslen(repository) + 1;
+        folder = (wchar_t *)calloc(folderChars, sizeof(wchar_t));
+        if (folder)
+            swprintf(folder, folderChars, L"%ls%ls", wideDir, repository);
+    }
+    if (id[0] == '\0') {
+        /* Time, process and thread alone repeat when one thread starts two
+         * downloads within a second, or finds a record left under the same
+         * numbers: a suffix keeps the new one off that record and file. */
+        char base[VQ_NET_MAX_ID_CHARS + 1];
+        snprintf(base, sizeof(base), "%d%d%d", (int)GetCurrentTimeInSeconds(), (int)GetCurrentProcessId(),
+                 (int)GetCurrentThreadId());
+        static thread_local char lastBase[VQ_NET_MAX_ID_CHARS + 1];
+        static thread_local int formedWithBase;
+        formedWithBase = strcmp(lastBase, base) == 0 ? formedWithBase + 1 : 0;
+        strcpy(lastBase, base);
+        int suffix = formedWithBase;
+        for (;; suffix++) {
+            if (suffix == 0)
+                snprintf(id, sizeof(id), "%s", base);
+            else
+                snprintf(id, sizeof(id), "%.*s%d", VQ_NET_MAX_ID_CHARS - 3, base, suffix);
+            if (suffix >= 999 || idIsFree(folder, id))
+                break;
+        }
+        formedWithBase = suffix;
+        LogInfo("Formed Unique id for the file is %s\n", id);
+    }
+    if (folder) {
+        size_t chars = wcslen(folder) + strlen(id) + 1;
+        partialFile = (wchar_t *)calloc(chars, sizeof(wchar_t));
+        if (partialFile) {
+            swprintf(partialFile, chars, L"%ls%hs", folder, id);
+            /* An existing folder is fine; one that cannot be made shows when
+             * the partial file is written. */
+            CreateDirectoryW(folder, NULL);
+            LogInfo("Temporary file path is %S\n", folder);
+        }
     }
     free(folder);
     free(wideDir);

@@ -378,6 +378,18 @@ TEST_F(Resume, ProcessKilledHalfwayIsResumed)
     EXPECT_EQ(from, flag == 0 ? (long)resumable : 0L);
 }
 
+TEST_F(Resume, IdsFormedWithinOneSecondDiffer)
+{
+    /* Two downloads of one thread in the same second: each its own file. */
+    DownloadResumeHandler a, b;
+    a.Initialize(NULL, kVersion, L"/case/a");
+    b.Initialize(NULL, kVersion, L"/case/b");
+    ASSERT_TRUE(IsValidResumeId(a.id) && IsValidResumeId(b.id));
+    EXPECT_STRNE(a.id, b.id);
+    ASSERT_TRUE(a.partialFile && b.partialFile);
+    EXPECT_NE(std::wstring(a.partialFile), std::wstring(b.partialFile));
+}
+
 TEST(AccessLog, RecordsLandWholeUnderConcurrentWriters)
 {
     char *record = FormatAccessLogRecord("\n 26-12-07\t\t  18:34:05\t", "", DOWNLOAD_FILE, 5000, 12002, 1000,
