@@ -27,39 +27,11 @@ DWORD BitratePauseMs(DWORD elapsedMs)
     return elapsedMs < VQ_NET_SLOW_BLOCK_MS ? VQ_NET_BLOCK_CYCLE_MS - elapsedMs : VQ_NET_SLOW_BLOCK_PAUSE_MS;
 }
 
-/* Milliseconds of the day on the local clock. */
-static DWORD msOfDay(void)
+DWORD BitrateClockMs(void)
 {
     SYSTEMTIME t;
     GetLocalTime(&t);
     return ((t.wHour * 60u + t.wMinute) * 60u + t.wSecond) * 1000u + t.wMilliseconds;
-}
-
-/* First byte of a 206 answer's Content-Range ("bytes a-b/c"); FALSE when
- * the header is missing or unreadable. */
-static BOOL rangeStart(HINTERNET request, DWORD *start)
-{
-    wchar_t text[128];
-    DWORD size = sizeof(text) - sizeof(wchar_t);
-    memset(text, 0, sizeof(text));
-    if (!WinHttpQueryHeaders(request, WINHTTP_QUERY_CONTENT_RANGE, WINHTTP_HEADER_NAME_BY_INDEX, text,
-                             &size, WINHTTP_NO_HEADER_INDEX))
-        return FALSE;
-    const wchar_t *p = wcsstr(text, L"bytes");
-    if (!p)
-        return FALSE;
-    p += 5;
-    while (*p == L' ' || *p == L'=')
-        p++;
-    if (*p < L'0' || *p > L'9')
-        return FALSE;
-    unsigned long long value = 0;
-    for (; *p >= L'0' && *p <= L'9' && value <= 0xFFFFFFFFull; p++)
-        value = value * 10 + (unsigned)(*p - L'0');
-    if (value > 0xFFFFFFFFull)
-        return FALSE;
-    *start = (DWORD)value;
-    return TRUE;
 }
 
 static BOOL writeAll(HANDLE file, const BYTE *data, DWORD size)
@@ -127,7 +99,7 @@ static DWORD fetchBlocks(BOOL useProxy, const char *protocol, const wchar_t *ser
     BYTE *buffer = NULL;
     DWORD bufferSize = 0;
     while (contentLength > 0 && total < contentLength) {
-        DWORD started = msOfDay();
+        DWORD started = BitrateClockMs();
         DWORD last = total + block - 1;
         if (last < total || last > contentLength)
             last = contentLength;
@@ -154,16 +126,18 @@ static DWORD fetchBlocks(BOOL useProxy, const char *protocol, const wchar_t *ser
             break;
         }
         DWORD from = 0;
-        if (h.statusCode == 206 && (!rangeStart(h.request, &from) || from != total)) {
+        if (h.statusCode == 206 && !QueryContentRangeStart(h.request, &from))
+            from = (DWORD)-1;
+        if (h.statusCode == 206 && from != total && from != 0) {
             LogError("InternetGetRequestByBitrate : The server sent a range that does not start at byte %u \n",
                      (unsigned)total);
             CloseRequestHandles(&h);
             result = ERROR_INVALID_DATA;
             break;
         }
-        if (h.statusCode == 200 && total > 0) {
-            /* The range was ignored: the answer is the whole file from byte
-             * 0 and replaces what the earlier blocks wrote. */
+        if ((h.statusCode == 200 || from == 0) && total > 0) {
+            /* The range was ignored: the answer is the file from byte 0 and
+             * replaces what the earlier blocks wrote. */
             LARGE_INTEGER zero;
             zero.QuadPart = 0;
             LogInfo("InternetGetRequestByBitrate : The server sent the whole file again; the download "
@@ -238,7 +212,7 @@ static DWORD fetchBlocks(BOOL useProxy, const char *protocol, const wchar_t *ser
         if (total >= contentLength)
             break;
         /* Across midnight the difference is taken as unsigned: a long block. */
-        Sleep(BitratePauseMs(msOfDay() - started));
+        Sleep(BitratePauseMs(BitrateClockMs() - started));
     }
     free(buffer);
     *totalOut = total;
@@ -256,11 +230,10 @@ DWORD InternetGetRequestByBitrate(BOOL useProxy, const char *protocol, const wch
     if (url && !wcsstr(url, L".xml") && !wcsstr(url, L".json")) {
         LogInfo("InternetGetDownloader : Velquin Server & Port -> %S : %d \n", server ? server : L"", (int)port);
         DWORD mode = 0;
-        if (ReadDwordRegistryData(HKEY_LOCAL_MACHINE, VQ_SETTINGS_KEY, "DownloadMode", &mode) == 0 && mode == 1) {
-            LogError("InternetGetRequestByBitrate : Resumable downloads (Download Mode 1) are not available "
-                     "in this build \n");
-            return ERROR_NOT_SUPPORTED;
-        }
+        if (ReadDwordRegistryData(HKEY_LOCAL_MACHINE, VQ_SETTINGS_KEY, "DownloadMode", &mode) == 0 && mode == 1)
+            return ResumeGetRequestByBitrate(useProxy, protocol, server, port, proxyServer, proxyBypass,
+                                             proxyUser, proxyPassword, url, destination, out, requestType,
+                                             keepAlive);
     }
     LogDebug("@@@@@@@@ Inside InternetGetRequestByBitrate Method @@@@@@@@ \n");
     LogInfo("InternetGetRequestByBitrate : Velquin Server & Port -> %S : %d \n", server ? server : L"", (int)port);

@@ -14,18 +14,35 @@ DWORD BitrateBlockSize(DWORD rateKBps);
  * else 100 ms. */
 DWORD BitratePauseMs(DWORD elapsedMs);
 
+/* Milliseconds of the day on the local clock: a block cycle's two readings
+ * (their difference taken unsigned, so one across midnight counts as long). */
+DWORD BitrateClockMs(void);
+
 /* The transfer of mode 1, with the block size from the agent's
  * "DataTransferRate_KBps". Results as InternetGetRequestEx; a missing
  * Content-Length in the HEAD answer is an error here; three blocks in a row
- * that bring no byte end it with VQ_NET_INCOMPLETE_FILE; a 206 whose range
- * does not start where asked ends it with ERROR_INVALID_DATA. In
- * "DownloadMode" 1 (resumable, not in this build) the result is
- * ERROR_NOT_SUPPORTED. */
+ * that bring no byte end it with VQ_NET_INCOMPLETE_FILE; a 200 answer, or a
+ * 206 from byte 0, to a later block starts the file again at byte 0; a 206
+ * that starts anywhere else than asked ends it with ERROR_INVALID_DATA. For
+ * URLs without ".xml" or ".json" in "DownloadMode" 1 the transfer is
+ * ResumeGetRequestByBitrate's, whatever the request type. */
 DWORD InternetGetRequestByBitrate(BOOL useProxy, const char *protocol, const wchar_t *server,
                                   INTERNET_PORT port, const wchar_t *proxyServer,
                                   const wchar_t *proxyBypass, const wchar_t *proxyUser,
                                   const wchar_t *proxyPassword, const wchar_t *url,
                                   const wchar_t *destination, char **out, DWORD requestType,
                                   BOOL keepAlive);
+
+/* The bit-rate limited resumable download: the blocks go to the partial
+ * file of the resumable download (resumerequest.h), so an interrupted
+ * download goes on from where it stopped on the next run. Results as
+ * ResumeGetRequestEx; three blocks in a row that bring no byte end it with
+ * VQ_NET_INCOMPLETE_FILE, as do two failed tries of one block. */
+DWORD ResumeGetRequestByBitrate(BOOL useProxy, const char *protocol, const wchar_t *server,
+                                INTERNET_PORT port, const wchar_t *proxyServer,
+                                const wchar_t *proxyBypass, const wchar_t *proxyUser,
+                                const wchar_t *proxyPassword, const wchar_t *url,
+                                const wchar_t *destination, char **out, DWORD requestType,
+                                BOOL keepAlive);
 
 #endif

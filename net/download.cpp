@@ -9,6 +9,7 @@
 #include "net/httpengine.h"
 #include "net/httperrortext.h"
 #include "net/netlimits.h"
+#include "net/resumerequest.h"
 #include "agent/agentparams.h"
 #include "agent/errortext.h"
 #include "agent/fileutil.h"
@@ -84,6 +85,31 @@ DWORD QueryContentLength(HINTERNET request, DWORD *length, const char *caller)
     return 0;
 }
 
+BOOL QueryContentRangeStart(HINTERNET request, DWORD *start)
+{
+    wchar_t text[128];
+    DWORD size = sizeof(text) - sizeof(wchar_t);
+    memset(text, 0, sizeof(text));
+    if (!WinHttpQueryHeaders(request, WINHTTP_QUERY_CONTENT_RANGE, WINHTTP_HEADER_NAME_BY_INDEX, text,
+                             &size, WINHTTP_NO_HEADER_INDEX))
+        return FALSE;
+    const wchar_t *p = wcsstr(text, L"bytes");
+    if (!p)
+        return FALSE;
+    p += 5;
+    while (*p == L' ' || *p == L'=')
+        p++;
+    if (*p < L'0' || *p > L'9')
+        return FALSE;
+    unsigned long long value = 0;
+    for (; *p >= L'0' && *p <= L'9' && value <= 0xFFFFFFFFull; p++)
+        value = value * 10 + (unsigned)(*p - L'0');
+    if (value > 0xFFFFFFFFull)
+        return FALSE;
+    *start = (DWORD)value;
+    return TRUE;
+}
+
 /* Content-Length of the response into *length (0 when the header is
  * missing). 0 or the error that ends the download. */
 static DWORD readContentLength(HINTERNET request, DWORD *length)
@@ -135,7 +161,7 @@ wchar_t *DownloadTempFileName(const wchar_t *destination, DWORD requestType, con
         size_t bytes = wcslen(destination) * 4 + 30;
         wchar_t *name = (wchar_t *)calloc(bytes, 1);
         if (name)
-            swprintf(name, bytes / sizeof(wchar_t), L"%s%d.tmp", destination, (int)GetCurrentThreadId());
+            swprintf(name, bytes / sizeof(wchar_t), L"%ls%d.tmp", destination, (int)GetCurrentThreadId());
         return name;
     }
     if (requestType == GET_DATA) {
@@ -183,6 +209,18 @@ static DWORD requestRest(BOOL useProxy, const char *protocol, const wchar_t *ser
     if (handles->statusCode != 200 && handles->statusCode != 206) {
         LogError("InternetGetRequestEx : Failed with the http status code, %d \n", handles->statusCode);
         return (DWORD)handles->statusCode;
+    }
+    /* A 206 that does not start where asked is usable only from byte 0. */
+    DWORD start = 0;
+    if (handles->statusCode == 206 && !QueryContentRangeStart(handles->request, &start))
+        start = (DWORD)-1;
+    if (handles->statusCode == 206 && total > 0 && start != total) {
+        if (start != 0) {
+            LogError("InternetGetRequestEx : The server sent a range that does not start at byte %u \n",
+                     (unsigned)total);
+            return ERROR_INVALID_DATA;
+        }
+        *restart = TRUE;
     }
     if (*restart)
         LogInfo("InternetGetRequestEx : The server sent the whole file again; the download "
@@ -422,28 +460,18 @@ DWORD InternetGetDownloader(BOOL useProxy, const char *protocol, const wchar_t *
         DWORD mode = 0;
         if (ReadDwordRegistryData(HKEY_LOCAL_MACHINE, VQ_SETTINGS_KEY, "DownloadMode", &mode) != 0)
             mode = 0;
-        if (mode == 1 && requestType == DOWNLOAD_FILE) {
-            LogError("InternetGetDownloader : Resumable downloads (Download Mode 1) are not available "
-                     "in this build \n");
-            return ERROR_NOT_SUPPORTED;
-        }
+        if (mode == 1 && requestType == DOWNLOAD_FILE)
+            return ResumeGetRequestEx(useProxy, protocol, server, port, proxyServer, proxyBypass, proxyUser,
+                                      proxyPassword, url, destination, out, requestType, keepAlive);
         LogInfo("InternetGetDownloader : Download Mode %d\n", (int)mode);
     }
     return InternetGetRequestEx(useProxy, protocol, server, port, proxyServer, proxyBypass, proxyUser,
                                 proxyPassword, url, destination, out, requestType, keepAlive, acceptGzip);
 }
 
-int LoadDatafromFile(char **out)
+int LoadTextFile(const wchar_t *path, char **out)
 {
-    char *name = GetTempDataFileName();
-    if (!name)
-        return 0;
-    LogDebug("LoadDatafromFile: tmpDataFilePath, %s\n", name);
-    wchar_t *wideName = NULL;
-    ChangeToWideStr(name, &wideName);
-    free(name);
-    FILE *file = wideName ? _wfopen(wideName, L"r") : NULL;
-    free(wideName);
+    FILE *file = path ? _wfopen(path, L"r") : NULL;
     if (!file)
         return 0;
     /* One buffer of the file's size, filled in order: text mode can only
@@ -476,4 +504,18 @@ int LoadDatafromFile(char **out)
     else
         free(data);
     return 1;
+}
+
+int LoadDatafromFile(char **out)
+{
+    char *name = GetTempDataFileName();
+    if (!name)
+        return 0;
+    LogDebug("LoadDatafromFile: tmpDataFilePath, %s\n", name);
+    wchar_t *wideName = NULL;
+    ChangeToWideStr(name, &wideName);
+    free(name);
+    int loaded = wideName ? LoadTextFile(wideName, out) : 0;
+    free(wideName);
+    return loaded;
 }

@@ -7,10 +7,9 @@
 #include <windows.h>
 #include <winhttp.h>
 
-/* The entry of transfer mode 0. URLs with ".xml" or ".json" and every
- * request other than a DOWNLOAD_FILE in "DownloadMode" 1 go to
- * InternetGetRequestEx; the resumable download is not part of this build and
- * such a request ends with ERROR_NOT_SUPPORTED. */
+/* The entry of transfer mode 0. A DOWNLOAD_FILE whose URL has neither
+ * ".xml" nor ".json" goes to the resumable download (ResumeGetRequestEx)
+ * in "DownloadMode" 1; everything else to InternetGetRequestEx. */
 DWORD InternetGetDownloader(BOOL useProxy, const char *protocol, const wchar_t *server,
                             INTERNET_PORT port, const wchar_t *proxyServer,
                             const wchar_t *proxyBypass, const wchar_t *proxyUser,
@@ -48,5 +47,13 @@ wchar_t *DownloadTempFileName(const wchar_t *destination, DWORD requestType, con
  * into a new text *out. 1 on success, 0 when the file cannot be opened or
  * memory runs out (*out untouched). */
 int LoadDatafromFile(char **out);
+
+/* Reads the file `path` in text mode into a new text *out: 1, or 0 when it
+ * cannot be opened or memory runs out (*out untouched). */
+int LoadTextFile(const wchar_t *path, char **out);
+
+/* First byte of a 206 answer's Content-Range ("bytes a-b/c"); FALSE when
+ * the header is missing or unreadable. */
+BOOL QueryContentRangeStart(HINTERNET request, DWORD *start);
 
 #endif

@@ -79,4 +79,41 @@
  * the socket's own code WSAETIMEDOUT. */
 #define VQ_NET_SOCKET_TIMEOUT 10060u
 
+/* A connection reset as Wine's WinHTTP reports it: WSAECONNRESET. */
+#define VQ_NET_SOCKET_RESET 10054u
+
+/* Resumable downloads. Bytes gathered in memory before they are written to
+ * the partial file ("InterSaveByteLimit" when the registry names none), and
+ * the largest limit taken from the registry: a larger one is cut to it so
+ * that a stray value cannot ask for a buffer the process cannot have. */
+#define VQ_NET_DEFAULT_SAVE_LIMIT_BYTES 1048576u
+#define VQ_NET_MAX_SAVE_LIMIT_BYTES (64u << 20)
+
+/* A "downloadInProgress" flag younger than this (ms) means another
+ * download of the same URL is running. */
+#define VQ_NET_IN_PROGRESS_WINDOW_MS 5400000LL
+
+/* Recoveries in a row (a new range request after a time-out or a lost
+ * connection) that may bring no byte before a resumable download gives up. */
+#define VQ_NET_MAX_EMPTY_RECOVERIES 3
+
+/* Room for a text value of the resume records, in bytes (at most 255 are
+ * read, as the agent has always stored them). */
+#define VQ_NET_REGISTRY_TEXT_BYTES 256
+
+/* Longest unique id of a partial file, in characters (three decimal
+ * numbers of at most 11 characters each). */
+#define VQ_NET_MAX_ID_CHARS 40
+
+/* Room for the start prefix of an access-log record, in bytes. */
+#define VQ_NET_LOG_PREFIX_BYTES 64
+
+/* Result of a resumable GET_DATA whose downloaded data cannot be read back. */
+#define VQ_NET_DATA_NOT_LOADED 6u
+
+/* Times a new access-log file is tried again while another process holds
+ * it to write its header, and the pause between tries (ms). */
+#define VQ_NET_ACCESS_LOG_OPEN_TRIES 50
+#define VQ_NET_ACCESS_LOG_RETRY_MS 10u
+
 #endif

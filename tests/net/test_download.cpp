@@ -206,6 +206,8 @@ TEST_F(Download, DownloaderSendsOnlyFilesToTheResumableMode)
     vqt::AgentKeyScope scope;
     ASSERT_EQ(vqt::WriteAgentKey(temp_.path(), {vqt::Dword("Settings", "DownloadMode", 1)}), 0);
     vqt::ScratchDir dir("netdest");
+    std::string install = dir.path() + "\\";
+    gv_agentParams.VQAgentInstallDir = (char *)install.c_str();
     std::wstring server = Wide(vqt::kCaseHost);
     struct ModeCase {
         const char *path;
@@ -213,8 +215,9 @@ TEST_F(Download, DownloaderSendsOnlyFilesToTheResumableMode)
         DWORD result;
     };
     const ModeCase cases[] = {
-        /* Resumable downloads are not in this build: a clear refusal. */
-        {"/case/ok", DOWNLOAD_FILE, ERROR_NOT_SUPPORTED},
+        /* A file goes through the resumable download, whose partial file
+         * lives under the installation directory. */
+        {"/case/ok", DOWNLOAD_FILE, 0},
         /* Data files and GET_DATA always take the plain download. */
         {"/case/ok.xml", DOWNLOAD_FILE, 0},
         {"/case/ok.json", DOWNLOAD_FILE, 0},
@@ -232,6 +235,12 @@ TEST_F(Download, DownloaderSendsOnlyFilesToTheResumableMode)
             << c.path << " " << c.type;
         free(out);
     }
+    gv_agentParams.VQAgentInstallDir = NULL;
+    /* Only the resumable download writes an access-log record. */
+    std::string log = vqt::ReadWholeFile(install + "logs\\downloadSuccessAccess.log");
+    size_t at = log.find("DownloadFile");
+    EXPECT_NE(at, std::string::npos) << log;
+    EXPECT_EQ(log.find("DownloadFile", at + 1), std::string::npos) << log;
 }
 
 TEST_F(Download, LoadDatafromFileReadsThisThreadsFile)

@@ -63,6 +63,8 @@ TEST_F(Upload, PostsDataAndReadsTheAnswer)
         {SEND_MULTIPART_DATA, "/case/ok", zeroInside.data(), 0, 0, "abc", ok},
         /* An answer of 3000 bytes comes whole, whatever the reads. */
         {SEND_DATA, "/bytes/3000", "x", 0, 0, "x", vqt::PatternBytes(0, 3000)},
+        /* ... also when the server sends it in two pieces with a pause. */
+        {SEND_DATA, "/case/twopieces", "x", 0, 0, "x", vqt::PatternBytes(0, 3000)},
         {SEND_DATA, "/case/servererror", "x", 0, 500, "x", ""},
         {SEND_DATA, "/case/notfound", "x", 0, 404, "x", ""},
     };

@@ -3,6 +3,7 @@
 #include "util_netserver.h"
 #include "support/testutil.h"
 
+#include <winhttp.h>
 #include <stdlib.h>
 #include <string.h>
 
@@ -109,6 +110,26 @@ std::string PatternBytes(size_t start, size_t count)
     for (size_t i = 0; i < count; i++)
         out[i] = (char)(33 + (start + i) % 89);
     return out;
+}
+
+bool HealToken(const std::string &token)
+{
+    std::wstring path = Wide("/heal/" + token);
+    HINTERNET s = WinHttpOpen(L"vqtests", WINHTTP_ACCESS_TYPE_NO_PROXY, NULL, NULL, 0);
+    HINTERNET c = s ? WinHttpConnect(s, L"127.0.0.1", (INTERNET_PORT)HttpPort(), 0) : NULL;
+    HINTERNET r = c ? WinHttpOpenRequest(c, L"GET", path.c_str(), NULL, NULL, NULL, 0) : NULL;
+    DWORD status = 0, size = sizeof(status);
+    bool ok = r && WinHttpSendRequest(r, NULL, 0, NULL, 0, 0, 0) && WinHttpReceiveResponse(r, NULL) &&
+              WinHttpQueryHeaders(r, WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER, NULL, &status,
+                                  &size, NULL) &&
+              status == 200;
+    if (r)
+        WinHttpCloseHandle(r);
+    if (c)
+        WinHttpCloseHandle(c);
+    if (s)
+        WinHttpCloseHandle(s);
+    return ok;
 }
 
 std::wstring Wide(const std::string &text)

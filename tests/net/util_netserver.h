@@ -46,6 +46,10 @@ std::vector<SeenRequest> RequestsWith(const std::string &token);
 /* Bytes start .. start+count-1 of the servers' pattern 33 + i % 89. */
 std::string PatternBytes(size_t start, size_t count);
 
+/* Makes the server answer the requests of `token` soundly from now on
+ * (the case's "healed" answer). */
+bool HealToken(const std::string &token);
+
 std::wstring Wide(const std::string &text);
 
 } // namespace vqt

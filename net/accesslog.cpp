@@ -1,0 +1,120 @@
+/* The download access logs: every resumable download ends by appending one
+ * record (start, file, mode, bytes expected and received, result, end,
+ * server, port, URL) to "logs\downloadSuccessAccess.log" or
+ * "logs\downloadFailureAccess.log" under the installation directory.
+ * Several processes append without a lock, so each record (and the column
+ * header of a new file together with its first record) is one write call
+ * on a handle opened for appending. */
+#include "net/resumerequest.h"
+#include "net/netlimits.h"
+#include "agent/agentparams.h"
+#include "agent/fileutil.h"
+#include "agent/log.h"
+#include "agent/textconv.h"
+#include "agent/textformat.h"
+#include "agent/textutil.h"
+#include "agent/timetext.h"
+
+#include <stdlib.h>
+#include <string.h>
+#include <string>
+
+/* The column header of a new file: 262 characters, no line end after it. */
+static std::string accessLogHeader()
+{
+    std::string header = "DATE\t\t\tSTART_TIME\t";
+    header += std::string(25, ' ');
+    header += "FILE_NAME\tMODE\t\t\t\tT_BYTES\tSTATUS\tRECEVD_BYTES\tEND_TIME\tSERVER_NAME\t\tPORT\tURL\n";
+    header += std::string(142, '-');
+    return header;
+}
+
+char *FormatAccessLogRecord(const char *startPrefix, const char *fileName, DWORD requestType,
+                            DWORD contentLength, DWORD result, DWORD total, const char *endTime,
+                            const wchar_t *server, int port, const wchar_t *url)
+{
+    return FormatNewText("\n %20s\t\t%30s\t%12s\t%10u\t%5ld\t%10u\t%10s\t\t%15S\t%6d\t%S",
+                         startPrefix ? startPrefix : "", fileName && *fileName ? fileName : "--",
+                         requestType == DOWNLOAD_FILE ? "DownloadFile" : "GetData", (unsigned)contentLength,
+                         (long)result, (unsigned)total, endTime ? endTime : "", server ? server : L"", port,
+                         url ? url : L"");
+}
+
+/* Text with each "\n" as "\r\n", the bytes a text-mode stream writes. */
+static std::string withCrLf(const std::string &text)
+{
+    std::string out;
+    out.reserve(text.size() + text.size() / 8);
+    for (char c : text) {
+        if (c == '\n')
+            out += '\r';
+        out += c;
+    }
+    return out;
+}
+
+static BOOL writeOnce(HANDLE file, const std::string &bytes)
+{
+    DWORD written = 0;
+    return WriteFile(file, bytes.data(), (DWORD)bytes.size(), &written, NULL) && written == bytes.size();
+}
+
+BOOL AppendAccessLogRecord(const char *path, const char *record)
+{
+    wchar_t *widePath = NULL;
+    if (!path || !record || !ChangeUtf8ToWideStr(path, &widePath))
+        return FALSE;
+    std::string bytes = withCrLf(record);
+    CreateFolder(widePath, FALSE);
+    BOOL ok = FALSE;
+    for (int attempt = 0; attempt < VQ_NET_ACCESS_LOG_OPEN_TRIES; attempt++) {
+        /* The creator holds the new file alone until its header and record
+         * are in, so no other record can land before the header. */
+        HANDLE file = CreateFileW(widePath, FILE_APPEND_DATA, 0, NULL, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, NULL);
+        if (file != INVALID_HANDLE_VALUE) {
+            ok = writeOnce(file, withCrLf(accessLogHeader()) + bytes);
+            CloseHandle(file);
+            break;
+        }
+        DWORD error = GetLastError();
+        if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) {
+            file = CreateFileW(widePath, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
+                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+            if (file != INVALID_HANDLE_VALUE) {
+                ok = writeOnce(file, bytes);
+                CloseHandle(file);
+                break;
+            }
+            error = GetLastError();
+        }
+        if (error != ERROR_SHARING_VIOLATION && error != ERROR_FILE_NOT_FOUND)
+            break;
+        Sleep(VQ_NET_ACCESS_LOG_RETRY_MS);
+    }
+    free(widePath);
+    return ok;
+}
+
+void ResumeRequest::PrintHTTPAccessLog(DWORD result)
+{
+    const char *installDir = gv_agentParams.VQAgentInstallDir;
+    if (!installDir)
+        return;
+    char *path = FormatNewText(result == 0 ? "%slogs\\downloadSuccessAccess.log" : "%slogs\\downloadFailureAccess.log",
+                               installDir);
+    if (!path)
+        return;
+    LogDebug("downloadaccesslog : %s \n", path);
+    char *fileName = GetLastUrlFileName(handler.urlNarrow ? handler.urlNarrow : "");
+    char *endTime = NULL;
+    GetTimeText(TRUE, &endTime);
+    char *record = FormatAccessLogRecord(handler.logPrefix, fileName, requestType, contentLength, result, total,
+                                         endTime, server, (int)port, url);
+    /* A file that cannot be opened is skipped: the download's result stands. */
+    if (record)
+        AppendAccessLogRecord(path, record);
+    free(record);
+    free(endTime);
+    free(fileName);
+    free(path);
+}
