@@ -55,11 +55,12 @@ protected:
 
 TEST_F(Notify, FilterAndTableListDecideDelivery)
 {
+    DefineTable("Other", {{"ID", BRN_SQL_INT}, {"NAME", BRN_SQL_VARCHAR}});   /* a table not listed */
     char *names[] = {(char *)"zeta", (char *)"Alpha", (char *)"T", (char *)"mid", nullptr};
     const struct { BYTE filter; const char *table; BYTE flags; bool delivered; } cases[] = {
         {0, "T", 2, true},  {0, "t", 9, true},  {2, "T", 2, true},   {2, "T", 6, true},
         {2, "T", 10, true}, {2, "T", 3, true},  {4, "T", 2, false},  {2, "T", 4, false},
-        {2, "T", 14, false}, {6, "T", 6, true}, {8, "ZETA", 9, true}, {0, "Other", 2, false},
+        {2, "T", 14, false}, {6, "T", 6, true}, {8, "t", 9, true},   {0, "Other", 2, false},
     };
     for (const auto &c : cases) {
         ASSERT_TRUE(AddNotificationListener("f", c.filter, Record, 1, names));
