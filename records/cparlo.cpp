@@ -93,7 +93,11 @@ BOOL InitCParlo(char *root)
         LogError("No entires in data source vector. InitCParlo failed.\n");
         return FALSE;
     }
-    if (!records[0]->rawStringFlag && isKnownDialect(records[0]->dbType))
+    /* The tables' SQL follows the databases they live in. A record with a
+     * raw connection string names its database type like any other: it
+     * only connects differently, so its tables get their own dialect too
+     * (MariaDB given SQLite's column types loses 64-bit values). */
+    if (isKnownDialect(records[0]->dbType))
         SetDSNMapValid(1, 0);
     if (!EstablishDBConnections()) {
         LogError("EstablishDBConnections failed.\n");

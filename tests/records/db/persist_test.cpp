@@ -137,7 +137,13 @@ std::string Describe(const RowObject *row)
     std::string out;
     for (INT32 i = 0; i < d->columnCount; i++) {
         char *text = row->values[i] ? ConvertValueToText(row->values[i], row->sizes[i], d->columns[i]->type) : nullptr;
-        out += row->values[i] ? std::to_string(row->sizes[i]) + ":" + (text ? text : "?") : "NULL";
+        std::string shown = text ? text : "?";
+        /* A DATE cell's value is its date: a row made from text carries a
+         * zero time beside it, one read from PostgreSQL or MariaDB (which
+         * answer the date alone) none. */
+        if (d->columns[i]->type == BRN_SQL_DATE)
+            shown = shown.substr(0, 10);
+        out += row->values[i] ? std::to_string(row->sizes[i]) + ":" + shown : "NULL";
         out += "|";
         free(text);
     }
