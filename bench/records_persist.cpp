@@ -133,6 +133,7 @@ static std::string pragmaText(DBConnection *c, const char *query, const char *fa
 
 int main(int argc, char **argv)
 {
+    setvbuf(stdout, NULL, _IONBF, 0);   /* progress shows as it happens */
     const int saveRows = argc > 1 && atoi(argv[1]) > 0 ? atoi(argv[1]) : kDefaultSaved;
     int loadRows = argc > 2 && atoi(argv[2]) > 0 ? atoi(argv[2]) : kDefaultLoaded;
     if (loadRows < saveRows)
@@ -164,9 +165,20 @@ int main(int argc, char **argv)
            saveRows, loadRows, synchronous.c_str(), journal.c_str());
 
     /* 1. Save: the rows are in the store before the clock starts; the C
-     * API runs the INSERT texts the framework generates for them. */
-    for (int i = 0; i < saveRows; i++)
-        AddNewRow("BENCH", benchRow(i));
+     * API runs the INSERT texts the framework generates for them. The
+     * store's table starts empty, whatever an earlier run left behind. */
+    UnLoadTable("BENCH");
+    if (!CreateTable("BENCH") || !GetTableDataByName("BENCH")) {
+        printf("the store's table BENCH could not be created\n");
+        return 1;
+    }
+    for (int i = 0; i < saveRows; i++) {
+        RowObject *row = benchRow(i);
+        if (!AddNewRow("BENCH", row)) {
+            printf("AddNewRow failed at row %d\n", i);
+            return 1;
+        }
+    }
     char **statements = (char **)calloc(saveRows, sizeof(char *));
     int i = 0;
     double t0 = nowMs();
