@@ -76,10 +76,9 @@ protected:
         DBConnection *c = GetConnectionHandle("cparlodb");
         ASSERT_NE(nullptr, c);
         for (const char *s : {"delete from DoLine", "delete from DoOrder", "delete from DoCust",
-                              "insert into DoCust values (1, 'Ann')", "insert into DoCust values (2, 'Bob')",
-                              "insert into DoOrder values (10, 1)", "insert into DoOrder values (11, 1)",
-                              "insert into DoOrder values (20, 2)", "insert into DoLine values (10, 1)",
-                              "insert into DoLine values (10, 2)", "insert into DoLine values (20, 1)"})
+                              "insert into DoCust values (1, 'Ann'), (2, 'Bob')",
+                              "insert into DoOrder values (10, 1), (11, 1), (20, 2)",
+                              "insert into DoLine values (10, 1), (10, 2), (20, 1)"})
             EXPECT_TRUE(ExecuteUpdate(c, s)) << s;
         ReleaseConnectionHandle("cparlodb");
     }
