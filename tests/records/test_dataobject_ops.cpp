@@ -1,6 +1,7 @@
 /* Data-object operations without a database: copies and merges keep states
- * and never hold a key twice, column values, the foreign-key order of table
- * lists, and the refusals of retrieval that come before any query. */
+ * and never hold a key twice, column values, and the refusals of retrieval
+ * that come before any query. (The foreign-key order of tables is tested
+ * through SortTablesForDO with the persistence tests.) */
 #include "records/dataobject.h"
 #include "records/datadict.h"
 #include "records/personality.h"
@@ -12,7 +13,6 @@
 
 #include <stdlib.h>
 #include <string>
-#include <vector>
 
 namespace {
 
@@ -107,27 +107,6 @@ TEST_F(DataObjectOps, ColumnValuesOfATable)
     ASSERT_EQ(3, n);
     EXPECT_STREQ("NOTE", names[2]);
     free(names);
-}
-
-TEST_F(DataObjectOps, SortTableByForeignKeys)
-{
-    const struct {
-        std::vector<const char *> tables;
-        const char *sorted;
-    } cases[] = {
-        {{"OrderLine", "Orders", "Customer"}, "Customer Orders OrderLine "},
-        {{"Orders", "Site", "Customer"}, "Site Customer Orders "},
-        {{"CycB", "CycA"}, "CycB CycA "},   /* a cycle keeps its order */
-        {{"Node", "Site"}, "Node Site "},   /* a key to itself does not count */
-    };
-    for (const auto &c : cases) {
-        std::vector<const char *> list = c.tables;
-        ASSERT_TRUE(SortTableByFK(list.data(), (INT32)list.size()));
-        std::string joined;
-        for (const char *t : list)
-            joined += std::string(t) + " ";
-        EXPECT_EQ(c.sorted, joined);
-    }
 }
 
 TEST_F(DataObjectOps, RetrievalRefusesBadRequestsBeforeAnyQuery)
