@@ -15,6 +15,7 @@
 #include "records/hashmap.h"
 #include "records/mempool.h"
 #include "records/resultset.h"
+#include "records/selectquery.h"
 #include "records/tablestore.h"
 
 typedef struct RowUnit {
@@ -63,6 +64,27 @@ BOOL SetValueForRowUnit(RowUnit *rowUnit, const char *columnName, const void *va
  * gain the updated state. */
 BOOL SetValueForAllRowUnits(DataObject *dataObject, const char *tableName, const char *columnName,
                             const void *value, INT32 size);
+
+/* Copies. A copy keeps the states of its row units, so that saving it
+ * writes what saving the original would. */
+/* A new row unit (in no data object) with copies of the values and the
+ * same state; NULL when out of memory. */
+RowUnit *CloneRowUnit(const RowUnit *rowUnit);
+/* Copies every row unit of `collection` into the collection of the same
+ * table in `into` (made at the end of its list when missing). A row unit
+ * whose key is in `into` already is left out and the one there kept. The
+ * collection in `into`, or NULL when out of memory (the units copied so far
+ * stay). */
+RowCollection *CloneRowCollection(const RowCollection *collection, DataObject *into);
+/* A new data object with copies of every collection (empty ones too, in
+ * the same order) and row unit; NULL when out of memory. */
+DataObject *CloneDataObject(const DataObject *dataObject);
+/* Adds copies of `source`'s row units to `target` like CloneRowCollection
+ * for each of its collections (tables missing in `target` are added at the
+ * end; where both hold a key, `target`'s row unit stays as it is). The
+ * number of row units added, or -1 when out of memory. `source` is not
+ * changed. */
+INT32 MergeDataObject(DataObject *target, const DataObject *source);
 
 /* Keys */
 /* The key string of a row unit: its table name and its primary-key values
@@ -120,6 +142,18 @@ BYTE *GetColumnValueFromDO(const RowUnit *rowUnit, const char *columnName, INT32
 /* The value buffer of a column in the first row unit of the table. */
 BYTE *GetFirstValue(const DataObject *dataObject, const char *tableName, const char *columnName,
                     INT32 *size);
+/* The values of a column in every row unit of the table, in collection
+ * order (row units marked deleted included, like the navigation above): a
+ * new array of the value buffers (not copies; NULL entries are NULL values)
+ * and, when `sizes` is given, a new array of their sizes; free() both. NULL
+ * for a table not in the data object or an unknown column (a table without
+ * row units gives an empty array). */
+BYTE **GetColumnValuesFromDO(const DataObject *dataObject, const char *tableName, const char *columnName,
+                             INT32 **sizes, INT32 *count);
+/* The column names of a table of the data object in the definition's
+ * order: a new array (free() it; the names are the dictionary's); NULL for
+ * a table not in the data object. */
+const char **GetColumnListFromDO(const DataObject *dataObject, const char *tableName, INT32 *count);
 /* TRUE when no collection holds a row unit. */
 BOOL IsDOEmpty(const DataObject *dataObject);
 /* DEBUG print of every row unit, per table. */
@@ -129,6 +163,22 @@ void PrintRowUnitValue(const RowUnit *rowUnit);
 /* Retrieval from the databases */
 /* A row unit (state 1) of the table from one result-set row. */
 RowUnit *CreateRowUnitFromResultSet(const ResultSet *set, const ResultRow *row, const char *tableName);
+/* Adds every row of a result set as a row unit (state 1) of the table to
+ * the data object, whose collection of the table is made when missing; the
+ * result's leading columns are the table's, in the definition's order. Row
+ * units already there by key are kept as they are. The collection, or NULL
+ * when a row does not convert (the rows added before it stay). */
+RowCollection *CreateRowCollectionFromResultSet(DataObject *dataObject, const ResultSet *set,
+                                                const char *tableName);
+/* A new data object with the rows of a result set as row units of the
+ * table (as above); NULL on failure. */
+DataObject *CreateDataObjectFromResultSet(const ResultSet *set, const char *tableName);
+/* A data object from a select-query model: the query runs on the
+ * connection of its table (the first join's base table, else the first
+ * table of its list) and each result row becomes a row unit of that table,
+ * so the query selects that table's columns first (no select columns: all).
+ * NULL when the model names no table or the query fails. */
+DataObject *GetDataObject(SelectQuery *query);
 /* Adds every row of the query's result on the table's connection to the
  * data object (row units already there by key are kept as they are). The
  * number added, or -1 when the query fails. */
@@ -142,8 +192,28 @@ DataObject *GetDataObjectByCriteria(const char *tableName, const char *whereClau
  * data object. NULL for an unknown personality or a failing query. */
 DataObject *GetDOFromPersonalityByCriteria(const char *personality, const char *whereClause);
 DataObject *GetDOFromPersonality(const char *personality);
-/* The same for the dominant row of `rowUnit`'s key. */
+/* The same for the dominant row of `rowUnit`'s key; `rowUnit` must be a
+ * row unit of the personality's dominant table (ERROR otherwise). */
 DataObject *GetDOFromPersonalityByRowUnit(const char *personality, const RowUnit *rowUnit);
+/* Completes a data object for a personality: for each constituent table in
+ * order, the rows linked through its foreign key to the dominant and
+ * constituent rows already in the data object are added (rows already there
+ * by key are kept as they are). Used on a data object that holds dominant
+ * rows only, e.g. one filled by GetDataObjectByCriteria or built in memory.
+ * FALSE for an unknown personality or a failing query (the rows added
+ * before stay). */
+BOOL DeepRetrieveDO(DataObject *dataObject, const char *personality);
+/* One data object for several personalities: the data objects of each
+ * (by the same rules as the single-personality forms) merged in the order
+ * given, a row of several kept once. NULL when a name is unknown, `count`
+ * is not positive or a retrieval fails. The criteria form applies the same
+ * condition to each personality's dominant table; the row-unit form needs
+ * personalities whose dominant table is the row unit's table. */
+DataObject *GetDOFromPersonalities(const char *const *personalities, INT32 count);
+DataObject *GetDOFromPersonalitiesByCriteria(const char *const *personalities, INT32 count,
+                                             const char *whereClause);
+DataObject *GetDOFromPersonalitiesByRowUnit(const char *const *personalities, INT32 count,
+                                            const RowUnit *rowUnit);
 
 /* Saving */
 /* A new RowObject with copies of the values (NULL values of non-nullable
@@ -160,8 +230,13 @@ int SaveRowCollection(RowCollection *collection, DataObject *dataObject);
 /* Every row unit of the data object: inserts and updates with referenced
  * tables first, deletes with referencing tables first. 1 when all saved. */
 int SaveDataObject(DataObject *dataObject);
-/* The data object's tables ordered so that each comes after the tables its
- * foreign keys reference (cycles keep their list order); a new array. */
+/* Orders a list of dictionary table names in place so that each comes
+ * after the tables its foreign keys reference among them (a table's key to
+ * itself does not count; tables of a cycle keep their list order, and so do
+ * tables without a link between them). FALSE when out of memory (the list
+ * is unchanged then). */
+BOOL SortTableByFK(const char **tables, INT32 count);
+/* The data object's tables ordered by SortTableByFK; a new array. */
 const char **SortTablesForDO(const DataObject *dataObject, INT32 *count);
 
 #endif

@@ -1,7 +1,8 @@
-/* Filling data objects from the databases: the rows of a table by an SQL
- * condition, and the rows of a personality (the dominant table's rows, then
- * each constituent table's rows linked through its named foreign key to
- * rows already in the data object). */
+/* Filling data objects from the databases: the rows of a result set, of a
+ * select-query model or of a table by an SQL condition, and the rows of one
+ * or several personalities (the dominant table's rows, then each
+ * constituent table's rows linked through its named foreign key to rows
+ * already in the data object). */
 #include "records/dataobject.h"
 #include "records/connpool.h"
 #include "records/dialects.h"
@@ -35,9 +36,42 @@ RowUnit *CreateRowUnitFromResultSet(const ResultSet *set, const ResultRow *row, 
     return u;
 }
 
+/* Adds the rows of a set as stored row units of the table; the number
+ * added, or -1 when a row does not convert. */
+static INT32 addRowsFromSet(DataObject *d, const ResultSet *set, const char *tableName)
+{
+    INT32 added = 0;
+    for (const ResultRow *r = set->firstRow; r; r = r->next) {
+        RowUnit *u = CreateRowUnitFromResultSet(set, r, tableName);
+        if (!u)
+            return -1;
+        if (AddStoredRowUnit(d, u))
+            added++;
+        else
+            FreeRowUnit(u);
+    }
+    return added;
+}
+
+RowCollection *CreateRowCollectionFromResultSet(DataObject *d, const ResultSet *set, const char *tableName)
+{
+    RowCollection *c = set ? CreateRowCollection(d, tableName) : NULL;
+    return c && addRowsFromSet(d, set, tableName) >= 0 ? c : NULL;
+}
+
+DataObject *CreateDataObjectFromResultSet(const ResultSet *set, const char *tableName)
+{
+    DataObject *d = set ? CreateDataObject() : NULL;
+    if (d && !CreateRowCollectionFromResultSet(d, set, tableName)) {
+        FreeDataObject(d);
+        return NULL;
+    }
+    return d;
+}
+
 INT32 AddRowUnitsFromQuery(DataObject *d, const char *tableName, const char *query)
 {
-    if (!d || !CreateRowCollection(d, tableName))
+    if (!d || !query || !CreateRowCollection(d, tableName))
         return -1;
     const char *connectionName = NULL;
     DBConnection *c = TakeTableConnection(tableName, &connectionName);
@@ -50,20 +84,27 @@ INT32 AddRowUnitsFromQuery(DataObject *d, const char *tableName, const char *que
         LogError("QUERY : %s\n", query);
         return -1;
     }
-    INT32 added = 0;
-    for (const ResultRow *r = set->firstRow; r; r = r->next) {
-        RowUnit *u = CreateRowUnitFromResultSet(set, r, tableName);
-        if (!u) {
-            added = -1;
-            break;
-        }
-        if (AddStoredRowUnit(d, u))
-            added++;
-        else
-            FreeRowUnit(u);
-    }
+    INT32 added = addRowsFromSet(d, set, tableName);
     FreeResultSet(set);
     return added;
+}
+
+DataObject *GetDataObject(SelectQuery *query)
+{
+    const char *table = !query ? NULL : query->joins ? query->joins->baseTable
+                                      : query->tables ? query->tables->tableName : NULL;
+    if (!table) {
+        LogError("GetDataObject : the select query names no table.\n");
+        return NULL;
+    }
+    char *text = GenerateSelectQuery(query);
+    DataObject *d = text ? CreateDataObject() : NULL;
+    if (d && AddRowUnitsFromQuery(d, table, text) < 0) {
+        FreeDataObject(d);
+        d = NULL;
+    }
+    free(text);
+    return d;
 }
 
 /* "select * from T" with " where %s" when a condition is given. */
@@ -143,16 +184,15 @@ static BOOL addLinkedRows(DataObject *d, const char *child, const char *parentTa
     return TRUE;
 }
 
-DataObject *GetDOFromPersonalityByCriteria(const char *personality, const char *whereClause)
+BOOL DeepRetrieveDO(DataObject *d, const char *personality)
 {
     PersonalityDefn *p = GetPersonalityDefn(personality);
-    if (!p)
-        return NULL;
-    DataObject *d = GetDataObjectByCriteria(p->dominantTable, whereClause);
-    BOOL ok = d != NULL;
-    for (INT32 i = 0; ok && i < p->constituentCount; i++)
-        ok = CreateRowCollection(d, p->constituents[i]->tableName) != NULL;
-    for (INT32 i = 0; ok && i < p->constituentCount; i++) {
+    if (!p || !d || !CreateRowCollection(d, p->dominantTable))
+        return FALSE;
+    for (INT32 i = 0; i < p->constituentCount; i++)
+        if (!CreateRowCollection(d, p->constituents[i]->tableName))
+            return FALSE;
+    for (INT32 i = 0; i < p->constituentCount; i++) {
         const ConstituentTable *c = p->constituents[i];
         /* Linked to the dominant table or to an earlier constituent. */
         const char *parent = p->dominantTable;
@@ -163,9 +203,17 @@ DataObject *GetDOFromPersonalityByCriteria(const char *personality, const char *
                 break;
             }
         }
-        ok = addLinkedRows(d, c->tableName, parent, c->fkName);
+        if (!addLinkedRows(d, c->tableName, parent, c->fkName))
+            return FALSE;
     }
-    if (!ok) {
+    return TRUE;
+}
+
+DataObject *GetDOFromPersonalityByCriteria(const char *personality, const char *whereClause)
+{
+    PersonalityDefn *p = GetPersonalityDefn(personality);
+    DataObject *d = p ? GetDataObjectByCriteria(p->dominantTable, whereClause) : NULL;
+    if (d && !DeepRetrieveDO(d, personality)) {
         FreeDataObject(d);
         return NULL;
     }
@@ -182,6 +230,13 @@ DataObject *GetDOFromPersonalityByRowUnit(const char *personality, const RowUnit
     PersonalityDefn *p = GetPersonalityDefn(personality);
     if (!p || !u)
         return NULL;
+    /* The key is read from the unit's values in the dominant table's column
+     * order: a unit of another table has other columns (or fewer). */
+    if (CompareStringIgnoreCase(u->tableName, p->dominantTable) != 0) {
+        LogError("GetDOFromPersonalityByRowUnit : the row unit belongs to %s, not to the dominant table %s.\n",
+                 u->tableName, p->dominantTable);
+        return NULL;
+    }
     char *where = ConstructPKValueString(p->dominantTable, u->values, u->sizes);
     if (!where) {
         LogError("GetDOFromPersonalityByRowUnit : the row unit has no complete key of %s.\n", p->dominantTable);
@@ -190,4 +245,68 @@ DataObject *GetDOFromPersonalityByRowUnit(const char *personality, const RowUnit
     DataObject *d = GetDOFromPersonalityByCriteria(personality, where);
     free(where);
     return d;
+}
+
+/* One personality's data object, fetched one of the three ways. */
+typedef DataObject *(*PersonalityFetchFn)(const char *personality, const void *arg);
+
+static DataObject *fetchAll(const char *personality, const void *)
+{
+    return GetDOFromPersonality(personality);
+}
+
+static DataObject *fetchByCriteria(const char *personality, const void *arg)
+{
+    return GetDOFromPersonalityByCriteria(personality, (const char *)arg);
+}
+
+static DataObject *fetchByRowUnit(const char *personality, const void *arg)
+{
+    return GetDOFromPersonalityByRowUnit(personality, (const RowUnit *)arg);
+}
+
+/* The data objects of every personality, merged into the first one. */
+static DataObject *mergePersonalities(const char *const *personalities, INT32 count, PersonalityFetchFn fetch,
+                                      const void *arg)
+{
+    if (!personalities || count <= 0) {
+        LogError("GetDOFromPersonalities : no personality given.\n");
+        return NULL;
+    }
+    DataObject *all = NULL;
+    for (INT32 i = 0; i < count; i++) {
+        DataObject *one = fetch(personalities[i], arg);
+        if (!one) {
+            FreeDataObject(all);
+            return NULL;
+        }
+        if (!all) {
+            all = one;
+            continue;
+        }
+        INT32 added = MergeDataObject(all, one);
+        FreeDataObject(one);
+        if (added < 0) {
+            FreeDataObject(all);
+            return NULL;
+        }
+    }
+    return all;
+}
+
+DataObject *GetDOFromPersonalities(const char *const *personalities, INT32 count)
+{
+    return mergePersonalities(personalities, count, fetchAll, NULL);
+}
+
+DataObject *GetDOFromPersonalitiesByCriteria(const char *const *personalities, INT32 count,
+                                             const char *whereClause)
+{
+    return mergePersonalities(personalities, count, fetchByCriteria, whereClause);
+}
+
+DataObject *GetDOFromPersonalitiesByRowUnit(const char *const *personalities, INT32 count,
+                                            const RowUnit *rowUnit)
+{
+    return mergePersonalities(personalities, count, fetchByRowUnit, rowUnit);
 }

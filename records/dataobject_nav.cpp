@@ -66,6 +66,54 @@ BYTE *GetFirstValue(const DataObject *d, const char *tableName, const char *colu
     return GetColumnValueFromDO(GetFirstRowUnit(d, tableName), columnName, size);
 }
 
+BYTE **GetColumnValuesFromDO(const DataObject *d, const char *tableName, const char *columnName,
+                             INT32 **sizes, INT32 *count)
+{
+    *count = 0;
+    if (sizes)
+        *sizes = NULL;
+    RowCollection *c = GetRowCollection(d, tableName);
+    TableDefn *defn = c ? GetTableDefn(c->tableName) : NULL;
+    INT32 column = -1;
+    for (INT32 i = 0; defn && columnName && i < defn->columnCount && column < 0; i++)
+        if (CompareStringIgnoreCase(defn->columns[i]->name, columnName) == 0)
+            column = i;
+    if (column < 0)
+        return NULL;
+    BYTE **values = (BYTE **)calloc((size_t)c->count + 1, sizeof *values);
+    INT32 *valueSizes = sizes ? (INT32 *)calloc((size_t)c->count + 1, sizeof *valueSizes) : NULL;
+    if (!values || (sizes && !valueSizes)) {
+        free(values);
+        free(valueSizes);
+        LogError("MEMORY_ALLOCATION_FAILURE\n");
+        return NULL;
+    }
+    for (RowUnit *u = c->first; u; u = u->next) {
+        values[*count] = u->values[column];
+        if (valueSizes)
+            valueSizes[*count] = u->sizes[column];
+        (*count)++;
+    }
+    if (sizes)
+        *sizes = valueSizes;
+    return values;
+}
+
+const char **GetColumnListFromDO(const DataObject *d, const char *tableName, INT32 *count)
+{
+    *count = 0;
+    RowCollection *c = GetRowCollection(d, tableName);
+    TableDefn *defn = c ? GetTableDefn(c->tableName) : NULL;
+    if (!defn)
+        return NULL;
+    const char **names = (const char **)calloc((size_t)defn->columnCount + 1, sizeof *names);
+    if (!names)
+        return NULL;
+    for (INT32 i = 0; i < defn->columnCount; i++)
+        names[(*count)++] = defn->columns[i]->name;
+    return names;
+}
+
 BOOL IsDOEmpty(const DataObject *d)
 {
     for (RowCollection *c = d ? d->collections : NULL; c; c = c->next)

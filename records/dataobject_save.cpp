@@ -14,6 +14,7 @@
 #include "agent/log.h"
 
 #include <stdlib.h>
+#include <string.h>
 
 RowObject *GetRowObjectFromRowUnit(const RowUnit *u)
 {
@@ -135,39 +136,45 @@ static BOOL references(const char *t, const char *other)
     return FALSE;
 }
 
-const char **SortTablesForDO(const DataObject *d, INT32 *count)
+BOOL SortTableByFK(const char **tables, INT32 count)
 {
-    INT32 n = 0;
-    const char **names = GetTableList(d, &n);
-    *count = n;
-    if (!names)
-        return NULL;
+    if (!tables || count <= 1)
+        return TRUE;
+    const char **waiting = (const char **)malloc((size_t)count * sizeof *waiting);
+    if (!waiting)
+        return FALSE;
+    memcpy(waiting, tables, (size_t)count * sizeof *waiting);
     /* Repeatedly take the first table that references no table still
      * waiting; a cycle takes its first waiting table as it stands. */
-    const char **sorted = (const char **)calloc((size_t)n + 1, sizeof *sorted);
-    if (!sorted) {
-        free(names);
-        return NULL;
-    }
-    for (INT32 placed = 0; placed < n; placed++) {
+    for (INT32 placed = 0; placed < count; placed++) {
         INT32 pick = -1;
-        for (INT32 i = 0; i < n && pick < 0; i++) {
-            if (!names[i])
+        for (INT32 i = 0; i < count && pick < 0; i++) {
+            if (!waiting[i])
                 continue;
             BOOL waits = FALSE;
-            for (INT32 k = 0; k < n && !waits; k++)
-                waits = k != i && names[k] && references(names[i], names[k]);
+            for (INT32 k = 0; k < count && !waits; k++)
+                waits = k != i && waiting[k] && references(waiting[i], waiting[k]);
             if (!waits)
                 pick = i;
         }
-        for (INT32 i = 0; i < n && pick < 0; i++)
-            if (names[i])
+        for (INT32 i = 0; i < count && pick < 0; i++)
+            if (waiting[i])
                 pick = i;
-        sorted[placed] = names[pick];
-        names[pick] = NULL;
+        tables[placed] = waiting[pick];
+        waiting[pick] = NULL;
     }
-    free(names);
-    return sorted;
+    free(waiting);
+    return TRUE;
+}
+
+const char **SortTablesForDO(const DataObject *d, INT32 *count)
+{
+    const char **names = GetTableList(d, count);
+    if (names && !SortTableByFK(names, *count)) {
+        free(names);
+        return NULL;
+    }
+    return names;
 }
 
 int SaveDataObject(DataObject *d)

@@ -1,0 +1,153 @@
+/* Data objects filled from the embedded SQLite database: personalities by
+ * criteria, by row unit and several at once (a row reached through two of
+ * them is held once), deep retrieval of a data object holding dominant rows
+ * only, and a select-query model. Customers 1 and 2; orders 10 and 11 of
+ * customer 1, 20 of customer 2; lines 10/1, 10/2 and 20/1. */
+#include "records/cparlo.h"
+#include "records/connpool.h"
+#include "records/dataobject.h"
+#include "records/personality.h"
+#include "records/coltypes.h"
+#include "support/testutil.h"
+
+#include <gtest/gtest.h>
+
+#include <stdlib.h>
+#include <string.h>
+#include <functional>
+#include <string>
+
+namespace {
+
+const char kDictionary[] =
+    "<?xml version=\"1.0\"?>\n<data-dictionary>\n"
+    "<table name=\"DoCust\"><columns>"
+    "<column name=\"CUST_ID\"><data-type>BRN_SQL_INT</data-type></column>"
+    "<column name=\"NAME\"><data-type>BRN_SQL_CHAR</data-type><max-size>20</max-size></column>"
+    "</columns><primary-key><primary-key-column>CUST_ID</primary-key-column></primary-key></table>\n"
+    "<table name=\"DoOrder\"><columns>"
+    "<column name=\"ORDER_ID\"><data-type>BRN_SQL_INT</data-type></column>"
+    "<column name=\"CUST_ID\"><data-type>BRN_SQL_INT</data-type></column>"
+    "</columns><primary-key><primary-key-column>ORDER_ID</primary-key-column></primary-key>"
+    "<foreign-keys><foreign-key name=\"fk_doorder_cust\" reference-table-name=\"DoCust\"><fk-columns><fk-column>"
+    "<fk-local-column>CUST_ID</fk-local-column><fk-reference-column>CUST_ID</fk-reference-column>"
+    "</fk-column></fk-columns></foreign-key></foreign-keys></table>\n"
+    "<table name=\"DoLine\"><columns>"
+    "<column name=\"ORDER_ID\"><data-type>BRN_SQL_INT</data-type></column>"
+    "<column name=\"LINE_NO\"><data-type>BRN_SQL_INT</data-type></column>"
+    "</columns><primary-key><primary-key-column>ORDER_ID</primary-key-column>"
+    "<primary-key-column>LINE_NO</primary-key-column></primary-key>"
+    "<foreign-keys><foreign-key name=\"fk_doline_order\" reference-table-name=\"DoOrder\"><fk-columns><fk-column>"
+    "<fk-local-column>ORDER_ID</fk-local-column><fk-reference-column>ORDER_ID</fk-reference-column>"
+    "</fk-column></fk-columns></foreign-key></foreign-keys></table>\n"
+    "</data-dictionary>\n";
+
+const char kPersonalities[] =
+    "<?xml version=\"1.0\"?><Personalities>"
+    "<PersonalityConfiguration personalityname=\"CustOrders\" dominanttableid=\"DoCust\"/>"
+    "<ConstituentTable tableindex=\"1\" tableid=\"DoOrder\" fkconstraint_id=\"fk_doorder_cust\"/>"
+    "<ConstituentTable tableindex=\"2\" tableid=\"DoLine\" fkconstraint_id=\"fk_doline_order\"/>"
+    "<PersonalityConfiguration personalityname=\"OrderLines\" dominanttableid=\"DoOrder\"/>"
+    "<ConstituentTable tableindex=\"1\" tableid=\"DoLine\" fkconstraint_id=\"fk_doline_order\"/>"
+    "</Personalities>";
+
+class DataObjectDb : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        const char *engine = getenv("VQ_DB_ENGINE");
+        if (!engine || strcmp(engine, "sqlite") != 0)
+            GTEST_SKIP() << "SQLite only";
+        ASSERT_TRUE(CreateDirectoryA(root_.file("data").c_str(), NULL));
+        const std::pair<const char *, const char *> files[] = {
+            {"datadictionary.txt", "dobj.xml\n"},
+            {"dobj.xml", kDictionary},
+            {"dsn_table_map.txt", "DoCust cparlodb\nDoOrder cparlodb\nDoLine cparlodb\n"},
+            {"connparams.txt", "cparlo 0 vqcparlo cparlo NULL 0 cparlodb ODBC SQLITE NO\n"},
+            {"loadtablelist.txt", ""},
+            {"personality.xml", kPersonalities},
+        };
+        for (const auto &f : files)
+            ASSERT_TRUE(vqt::WriteWholeFile(root_.file(std::string("data\\") + f.first), f.second));
+        std::string root = root_.path();
+        started_ = true;
+        ASSERT_TRUE(InitCParlo((char *)root.c_str()));
+        ASSERT_EQ(1, CreatePersonalityFromXMLFile(root_.file("data\\personality.xml").c_str()));
+        DBConnection *c = GetConnectionHandle("cparlodb");
+        ASSERT_NE(nullptr, c);
+        for (const char *s : {"delete from DoLine", "delete from DoOrder", "delete from DoCust",
+                              "insert into DoCust values (1, 'Ann'), (2, 'Bob')",
+                              "insert into DoOrder values (10, 1), (11, 1), (20, 2)",
+                              "insert into DoLine values (10, 1), (10, 2), (20, 1)"})
+            EXPECT_TRUE(ExecuteUpdate(c, s)) << s;
+        ReleaseConnectionHandle("cparlodb");
+    }
+    void TearDown() override
+    {
+        FreePersonalities();
+        if (started_)
+            DeInitCParlo();
+    }
+    /* "table:count" per collection, in order; "NULL" for no data object. */
+    static std::string Shape(DataObject *d)
+    {
+        if (!d)
+            return "NULL";
+        std::string out;
+        for (RowCollection *c = d->collections; c; c = c->next) {
+            out += std::string(c->tableName) + ":" + std::to_string(c->count) + " ";
+            for (RowUnit *u = c->first; u; u = u->next)
+                if (u->state != ROW_FLAG_STORED)
+                    out += "(unit not stored) ";
+        }
+        FreeDataObject(d);
+        return out;
+    }
+    vqt::ScratchDir root_{"dobjdb"};
+    bool started_ = false;
+};
+
+} // namespace
+
+TEST_F(DataObjectDb, RetrievalByPersonalityRowUnitQueryAndDeepRetrieval)
+{
+    const char *custOrders[] = {"CustOrders"};
+    const char *both[] = {"CustOrders", "OrderLines"};
+    RowUnit *cust2 = CreateRowUnit("DoCust", nullptr, nullptr);
+    INT32 two = 2, one = 1;
+    ASSERT_TRUE(SetValueForRowUnit(cust2, "CUST_ID", &two, 4));
+    const struct {
+        const char *what;
+        std::function<DataObject *()> fetch;
+        const char *shape;
+    } cases[] = {
+        {"by criteria", [&] { return GetDOFromPersonalitiesByCriteria(custOrders, 1, "CUST_ID = 1"); },
+         "DoCust:1 DoOrder:2 DoLine:2 "},
+        {"two personalities, shared rows once", [&] { return GetDOFromPersonalities(both, 2); },
+         "DoCust:2 DoOrder:3 DoLine:3 "},
+        {"by row unit", [&] { return GetDOFromPersonalitiesByRowUnit(custOrders, 1, cust2); },
+         "DoCust:1 DoOrder:1 DoLine:1 "},
+        {"deep retrieval, twice",
+         [&] {
+             DataObject *d = GetDataObjectByCriteria("DoCust", "CUST_ID = 2");
+             EXPECT_TRUE(DeepRetrieveDO(d, "CustOrders"));
+             EXPECT_TRUE(DeepRetrieveDO(d, "CustOrders"));
+             return d;
+         },
+         "DoCust:1 DoOrder:1 DoLine:1 "},
+        {"select-query model",
+         [&] {
+             SelectQuery *q = CreateSelectQuery();
+             AddSelectTable(q, "DoOrder", nullptr);
+             q->criteria = CreateCriteriaCompare(q, "DoOrder", nullptr, "CUST_ID", BRN_SQL_INT, SQL_OP_EQ, &one, 4);
+             DataObject *d = GetDataObject(q);
+             FreeSelectQuery(q);
+             return d;
+         },
+         "DoOrder:2 "},
+        {"failing query", [&] { return GetDOFromPersonalitiesByCriteria(both, 2, "NO_SUCH_COLUMN = 1"); }, "NULL"},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(c.shape, Shape(c.fetch())) << c.what;
+    FreeRowUnit(cust2);
+}
