@@ -286,3 +286,16 @@ void WriteIfNewFile(const char *path, const char *text)
     fputs(text, out);
     fclose(out);
 }
+
+BOOL WriteWholeBuffer(HANDLE file, const void *data, DWORD size)
+{
+    const BYTE *next = (const BYTE *)data;
+    while (size > 0) {
+        DWORD written = 0;
+        if (!WriteFile(file, next, size, &written, NULL) || written == 0)
+            return FALSE;
+        next += written;
+        size -= written;
+    }
+    return TRUE;
+}

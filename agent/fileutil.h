@@ -25,4 +25,9 @@ void AppendFormattedToFile(const char *path, const char *format, ...)
     __attribute__((format(gnu_printf, 2, 3)));
 void WriteIfNewFile(const char *path, const char *text);
 
+/* Writes all `size` bytes to an open file handle, looping over short
+ * writes: TRUE, or FALSE (GetLastError tells) when a write fails or writes
+ * nothing. */
+BOOL WriteWholeBuffer(HANDLE file, const void *data, DWORD size);
+
 #endif

@@ -9,6 +9,7 @@
 #include "net/httperrortext.h"
 #include "net/netlimits.h"
 #include "agent/agentparams.h"
+#include "agent/fileutil.h"
 #include "agent/errortext.h"
 #include "agent/log.h"
 #include "agent/registry.h"
@@ -32,18 +33,6 @@ DWORD BitrateClockMs(void)
     SYSTEMTIME t;
     GetLocalTime(&t);
     return ((t.wHour * 60u + t.wMinute) * 60u + t.wSecond) * 1000u + t.wMilliseconds;
-}
-
-static BOOL writeAll(HANDLE file, const BYTE *data, DWORD size)
-{
-    while (size > 0) {
-        DWORD written = 0;
-        if (!WriteFile(file, data, size, &written, NULL) || written == 0)
-            return FALSE;
-        data += written;
-        size -= written;
-    }
-    return TRUE;
 }
 
 /* The HEAD request: 0 with the content length, or the result that ends the
@@ -187,7 +176,7 @@ static DWORD fetchBlocks(BOOL useProxy, const char *protocol, const wchar_t *ser
             if (got == 0)
                 break;
             total += got;
-            if (!writeAll(file, buffer, got)) {
+            if (!WriteWholeBuffer(file, buffer, got)) {
                 result = GetLastError();
                 LogError("InternetGetRequestByBitrate :  Error in WriteFile --> %d \n", (int)result);
                 HttpGetLastError(result);

@@ -228,18 +228,6 @@ static DWORD requestRest(BOOL useProxy, const char *protocol, const wchar_t *ser
     return 0;
 }
 
-static BOOL writeAll(HANDLE file, const BYTE *data, DWORD size)
-{
-    while (size > 0) {
-        DWORD written = 0;
-        if (!WriteFile(file, data, size, &written, NULL) || written == 0)
-            return FALSE;
-        data += written;
-        size -= written;
-    }
-    return TRUE;
-}
-
 DWORD InternetGetRequestEx(BOOL useProxy, const char *protocol, const wchar_t *server,
                            INTERNET_PORT port, const wchar_t *proxyServer,
                            const wchar_t *proxyBypass, const wchar_t *proxyUser,
@@ -359,7 +347,7 @@ DWORD InternetGetRequestEx(BOOL useProxy, const char *protocol, const wchar_t *s
                 break;
             }
             total += got;
-            if (file != INVALID_HANDLE_VALUE && !writeAll(file, buffer, got)) {
+            if (file != INVALID_HANDLE_VALUE && !WriteWholeBuffer(file, buffer, got)) {
                 result = GetLastError();
                 LogError("InternetGetRequestEx :  Error in WriteFile --> %d \n", (int)result);
                 checkSize = FALSE;

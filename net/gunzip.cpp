@@ -3,6 +3,7 @@
  * does not depend on the size of the file. */
 #include "net/gunzip.h"
 #include "net/netlimits.h"
+#include "agent/fileutil.h"
 #include "agent/log.h"
 
 #include <stdlib.h>
@@ -12,18 +13,6 @@
 
 /* zlib's window bits for a gzip wrapper (16 + the largest window). */
 #define VQ_GZIP_WINDOW_BITS (16 + MAX_WBITS)
-
-static BOOL writeAll(HANDLE file, const unsigned char *data, DWORD size)
-{
-    while (size > 0) {
-        DWORD written = 0;
-        if (!WriteFile(file, data, size, &written, NULL) || written == 0)
-            return FALSE;
-        data += written;
-        size -= written;
-    }
-    return TRUE;
-}
 
 /* Inflates everything from `in` into `out`: 0, ERROR_INVALID_DATA or the
  * error of a read or write. */
@@ -59,7 +48,7 @@ static DWORD inflateStream(HANDLE in, HANDLE out, unsigned char *inBuf, unsigned
         stream.avail_out = VQ_NET_INFLATE_CHUNK_BYTES;
         int rc = inflate(&stream, Z_NO_FLUSH);
         DWORD produced = VQ_NET_INFLATE_CHUNK_BYTES - stream.avail_out;
-        if (produced > 0 && !writeAll(out, outBuf, produced)) {
+        if (produced > 0 && !WriteWholeBuffer(out, outBuf, produced)) {
             result = GetLastError();
             break;
         }

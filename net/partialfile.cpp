@@ -16,18 +16,6 @@
 #include <stdlib.h>
 #include <string.h>
 
-static BOOL writeAll(HANDLE file, const BYTE *data, DWORD size)
-{
-    while (size > 0) {
-        DWORD written = 0;
-        if (!WriteFile(file, data, size, &written, NULL) || written == 0)
-            return FALSE;
-        data += written;
-        size -= written;
-    }
-    return TRUE;
-}
-
 void DownloadResumeHandler::RecordProgress(BOOL periodic)
 {
     if (temporaryDownload)
@@ -80,7 +68,7 @@ DWORD DownloadResumeHandler::ProcessDownloadedBuffer(const BYTE *buffer, DWORD l
         LogError("Invalid File Handle\n");
         return error;
     }
-    if (!writeAll(file, buffer, length)) {
+    if (!WriteWholeBuffer(file, buffer, length)) {
         DWORD error = GetLastError();
         LogError("ProcessDownloadedBuffer :  Error in WriteFile --> %d \n", (int)error);
         CloseHandle(file);
