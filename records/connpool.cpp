@@ -102,16 +102,30 @@ static ConnectionPool *findPool(const char *name)
     return NULL;
 }
 
+/* The owner mark of this thread's connection: the shared mark in a
+ * single-connection pool, else the thread identifier. */
+static INT32 ownerKey(const ConnectionPool *pool)
+{
+    return pool->count == 1 ? CPARLO_OWNER_SHARED : (INT32)GetCurrentThreadId();
+}
+
+/* The index of the pool's connection this thread holds, or -1. */
+static INT32 ownedConnection(const ConnectionPool *pool)
+{
+    INT32 key = ownerKey(pool);
+    for (INT32 i = 0; i < pool->count; i++)
+        if (pool->connections[i]->owner == key)
+            return i;
+    return -1;
+}
+
 DBConnection *GetConnectionHandleAt(const char *connectionName, time_t now)
 {
     ConnectionPool *pool = findPool(connectionName);
     if (!pool || pool->count == 0)
         return NULL;
-    INT32 key = pool->count == 1 ? CPARLO_OWNER_SHARED : (INT32)GetCurrentThreadId();
-    INT32 index = -1;
-    for (INT32 i = 0; i < pool->count && index < 0; i++)
-        if (pool->connections[i]->owner == key)
-            index = i;
+    INT32 key = ownerKey(pool);
+    INT32 index = ownedConnection(pool);
     for (INT32 i = 0; i < pool->count && index < 0; i++) {
         if (pool->connections[i]->owner == CPARLO_OWNER_FREE) {
             pool->connections[i]->owner = key;
@@ -161,11 +175,8 @@ DBConnection *RenewConnectionHandle(const char *connectionName)
     ConnectionPool *pool = findPool(connectionName);
     if (!pool || pool->count == 0)
         return NULL;
-    INT32 key = pool->count == 1 ? CPARLO_OWNER_SHARED : (INT32)GetCurrentThreadId();
-    INT32 index = -1;
-    for (INT32 i = 0; i < pool->count && index < 0; i++)
-        if (pool->connections[i]->owner == key)
-            index = i;
+    INT32 key = ownerKey(pool);
+    INT32 index = ownedConnection(pool);
     if (index < 0)
         return NULL;
     DBConnection *old = pool->connections[index];
