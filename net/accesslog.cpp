@@ -2,9 +2,12 @@
  * record (start, file, mode, bytes expected and received, result, end,
  * server, port, URL) to "logs\downloadSuccessAccess.log" or
  * "logs\downloadFailureAccess.log" under the installation directory.
- * Several processes append without a lock, so each record (and the column
- * header of a new file together with its first record) is one write call
- * on a handle opened for appending. */
+ * Several threads and processes append to the same files. Each record (and
+ * the column header of a new file together with its first record) is one
+ * write call, and the appends of this session take turns through one named
+ * mutex: an append-only handle alone does not keep two writers from landing
+ * at the same end offset (Wine moves to the end and writes in two steps), and
+ * a record lost that way is lost silently. */
 #include "net/resumerequest.h"
 #include "net/netlimits.h"
 #include "agent/agentparams.h"
@@ -59,6 +62,49 @@ static BOOL writeOnce(HANDLE file, const std::string &bytes)
     return WriteFile(file, bytes.data(), (DWORD)bytes.size(), &written, NULL) && written == bytes.size();
 }
 
+/* Writes the bytes at the file's current end. The caller holds the append
+ * mutex, so the end does not move between the seek and the write. */
+static BOOL writeAtEnd(HANDLE file, const std::string &bytes)
+{
+    LARGE_INTEGER zero;
+    zero.QuadPart = 0;
+    if (!SetFilePointerEx(file, zero, NULL, FILE_END))
+        return FALSE;
+    return writeOnce(file, bytes);
+}
+
+/* Opens the log (creating it with its header when new) and appends the
+ * record; FALSE when the file cannot be opened or written. */
+static BOOL appendLocked(const wchar_t *widePath, const std::string &bytes)
+{
+    for (int attempt = 0; attempt < VQ_NET_ACCESS_LOG_OPEN_TRIES; attempt++) {
+        /* The creator holds the new file alone until its header and record
+         * are in, so that a writer without the mutex (an older agent) cannot
+         * land a record before the header. */
+        HANDLE file = CreateFileW(widePath, FILE_APPEND_DATA, 0, NULL, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, NULL);
+        if (file != INVALID_HANDLE_VALUE) {
+            BOOL ok = writeOnce(file, withCrLf(accessLogHeader()) + bytes);
+            CloseHandle(file);
+            return ok;
+        }
+        DWORD error = GetLastError();
+        if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) {
+            file = CreateFileW(widePath, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
+                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+            if (file != INVALID_HANDLE_VALUE) {
+                BOOL ok = writeAtEnd(file, bytes);
+                CloseHandle(file);
+                return ok;
+            }
+            error = GetLastError();
+        }
+        if (error != ERROR_SHARING_VIOLATION && error != ERROR_FILE_NOT_FOUND)
+            return FALSE;
+        Sleep(VQ_NET_ACCESS_LOG_RETRY_MS);
+    }
+    return FALSE;
+}
+
 BOOL AppendAccessLogRecord(const char *path, const char *record)
 {
     wchar_t *widePath = NULL;
@@ -66,31 +112,17 @@ BOOL AppendAccessLogRecord(const char *path, const char *record)
         return FALSE;
     std::string bytes = withCrLf(record);
     CreateFolder(widePath, FALSE);
-    BOOL ok = FALSE;
-    for (int attempt = 0; attempt < VQ_NET_ACCESS_LOG_OPEN_TRIES; attempt++) {
-        /* The creator holds the new file alone until its header and record
-         * are in, so no other record can land before the header. */
-        HANDLE file = CreateFileW(widePath, FILE_APPEND_DATA, 0, NULL, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, NULL);
-        if (file != INVALID_HANDLE_VALUE) {
-            ok = writeOnce(file, withCrLf(accessLogHeader()) + bytes);
-            CloseHandle(file);
-            break;
-        }
-        DWORD error = GetLastError();
-        if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) {
-            file = CreateFileW(widePath, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
-                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
-            if (file != INVALID_HANDLE_VALUE) {
-                ok = writeOnce(file, bytes);
-                CloseHandle(file);
-                break;
-            }
-            error = GetLastError();
-        }
-        if (error != ERROR_SHARING_VIOLATION && error != ERROR_FILE_NOT_FOUND)
-            break;
-        Sleep(VQ_NET_ACCESS_LOG_RETRY_MS);
-    }
+    /* A writer that cannot get the mutex in time (one stuck in a slow disk)
+     * still writes: a record that might interleave beats one surely lost. An
+     * abandoned mutex (a writer killed mid-append) is owned all the same. */
+    HANDLE turn = CreateMutexW(NULL, FALSE, VQ_NET_ACCESS_LOG_MUTEX);
+    DWORD waited = turn ? WaitForSingleObject(turn, VQ_NET_ACCESS_LOG_WAIT_MS) : WAIT_FAILED;
+    BOOL owned = waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED;
+    BOOL ok = appendLocked(widePath, bytes);
+    if (owned)
+        ReleaseMutex(turn);
+    if (turn)
+        CloseHandle(turn);
     free(widePath);
     return ok;
 }

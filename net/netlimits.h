@@ -116,4 +116,10 @@
 #define VQ_NET_ACCESS_LOG_OPEN_TRIES 50
 #define VQ_NET_ACCESS_LOG_RETRY_MS 10u
 
+/* The named mutex through which the appends to the access logs of this
+ * session take turns, and the longest wait for it (ms) before a writer
+ * appends anyway. */
+#define VQ_NET_ACCESS_LOG_MUTEX L"VQAgentDownloadAccessLog"
+#define VQ_NET_ACCESS_LOG_WAIT_MS 5000u
+
 #endif
