@@ -4,6 +4,7 @@
 #include "records/criteria.h"
 #include "records/coltypes.h"
 #include "records/datetime.h"
+#include "records/strutil.h"
 
 #include <math.h>
 #include <stdlib.h>
@@ -42,7 +43,7 @@ static double textToReal(const char *text)
     }
     if (*p != '\0')
         return 0;
-    return strtod(text, NULL);
+    return TextToDouble(text, NULL);
 }
 
 BYTE *ConvertTextToValue(const char *text, INT32 *size, BYTE type)

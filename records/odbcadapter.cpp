@@ -3,9 +3,12 @@
  * driver manager's plain (non-"A") entry points. All connections share one
  * environment handle, allocated with the first and freed after the last,
  * so closing one connection never pulls the environment from under another.
- * Query columns are read with SQLGetData in pieces rather than bound to
- * buffers of the reported column size: drivers report sizes from 255 to a
- * gigabyte for the same text, and a cut value must never pass for whole. */
+ * Query rows are fetched in blocks bound to buffers when every column's
+ * reported size is short; long or unsized columns are read with SQLGetData
+ * in pieces. Drivers report sizes from 255 to a gigabyte for the same text
+ * and SQLite keeps values longer than declared, so a value that outruns its
+ * bound buffer sends the query back to be read cell by cell: a cut value
+ * must never pass for whole. */
 #include "records/odbcadapter.h"
 #include "records/coltypes.h"
 #include "records/criteria.h"
@@ -502,9 +505,19 @@ static BOOL convertCell(ResultCell *cell, const ResultColumn *col)
     return cell->value != NULL;
 }
 
-/* Describes the columns and fetches every row of an executed statement. */
-static ResultSet *readResults(SQLHSTMT stmt)
+/* How a result set was read. */
+typedef enum ReadOutcome {
+    READ_DONE,          /* every row is in the set */
+    READ_FAILED,        /* the driver failed or memory ran out */
+    READ_AGAIN_BY_CELL  /* a value outran its bound buffer: run the query
+                         * again and read it cell by cell */
+} ReadOutcome;
+
+/* A new result set with the statement's columns described, or NULL. The
+ * reported column sizes go to *sizes (a new array, freed by the caller). */
+static ResultSet *describeColumns(SQLHSTMT stmt, SQLULEN **sizes)
 {
+    *sizes = NULL;
     SQLLEN rows = 0;
     if (!SQL_SUCCEEDED(SQLRowCount(stmt, &rows))) {
         LogError("No Rows Affected\n");
@@ -520,18 +533,22 @@ static ResultSet *readResults(SQLHSTMT stmt)
         return NULL;
     set->columnCount = count;
     set->columns = (ResultColumn *)calloc(count > 0 ? (size_t)count : 1, sizeof *set->columns);
-    if (!set->columns) {
-        free(set);
+    *sizes = (SQLULEN *)calloc(count > 0 ? (size_t)count : 1, sizeof **sizes);
+    if (!set->columns || !*sizes) {
+        free(*sizes);
+        *sizes = NULL;
+        FreeResultSet(set);
         return NULL;
     }
     for (SQLSMALLINT i = 0; i < count; i++) {
         ResultColumn *col = &set->columns[i];
         SQLSMALLINT nameLen = 0, sqlType = 0, digits = 0, nullable = 0;
-        SQLULEN columnSize = 0;
         if (!SQL_SUCCEEDED(SQLDescribeCol(stmt, (SQLUSMALLINT)(i + 1), (SQLCHAR *)col->name,
                                           (SQLSMALLINT)sizeof col->name, &nameLen, &sqlType,
-                                          &columnSize, &digits, &nullable))) {
+                                          &(*sizes)[i], &digits, &nullable))) {
             LogError("SQLDescribeCol failed\n");
+            free(*sizes);
+            *sizes = NULL;
             FreeResultSet(set);
             return NULL;
         }
@@ -539,24 +556,35 @@ static ResultSet *readResults(SQLHSTMT stmt)
         col->type = ODBCTypeCode(sqlType);
         col->binary = isBinarySqlType(sqlType);
     }
+    return set;
+}
+
+static void appendRow(ResultSet *set, ResultRow *row)
+{
+    if (set->lastRow)
+        set->lastRow->next = row;
+    else
+        set->firstRow = row;
+    set->lastRow = row;
+    set->rowCount++;
+}
+
+/* Fetches every row, each cell through SQLGetData in pieces. */
+static ReadOutcome readByCell(SQLHSTMT stmt, ResultSet *set)
+{
+    SQLSMALLINT count = (SQLSMALLINT)set->columnCount;
     for (;;) {
         SQLRETURN rc = SQLFetch(stmt);
         if (rc == SQL_NO_DATA)
-            break;
+            return READ_DONE;
         if (!SQL_SUCCEEDED(rc)) {
             LogError("SQLFetch failed\n");
             logStatementDiag(stmt);
-            FreeResultSet(set);
-            return NULL;
+            return READ_FAILED;
         }
-        ResultRow *row = (ResultRow *)calloc(1, sizeof *row);
-        if (row)
-            row->cells = (ResultCell *)calloc(count > 0 ? (size_t)count : 1, sizeof *row->cells);
-        if (!row || !row->cells) {
-            free(row);
-            FreeResultSet(set);
-            return NULL;
-        }
+        ResultRow *row = NewResultRow(count);
+        if (!row)
+            return READ_FAILED;
         BOOL ok = TRUE;
         for (SQLSMALLINT i = 0; ok && i < count; i++) {
             ResultCell *cell = &row->cells[i];
@@ -566,16 +594,259 @@ static ResultSet *readResults(SQLHSTMT stmt)
         }
         if (!ok) {
             FreeResultRow(row, set->columns, count);
-            FreeResultSet(set);
+            return READ_FAILED;
+        }
+        appendRow(set, row);
+    }
+}
+
+/* Bytes of a bound buffer for one value of a column the driver sizes at
+ * `size` (its terminator included), or 0 when the column is read cell by
+ * cell: long or unsized types, or a size above ODBC_BIND_MAX_CHARS. A text
+ * character takes up to four bytes in the delivered encoding. */
+static SQLLEN boundWidth(const ResultColumn *col, SQLULEN size)
+{
+    switch (col->sqlType) {
+    case SQL_LONGVARCHAR: case SQL_WLONGVARCHAR: case SQL_LONGVARBINARY:
+        return 0;
+    default:
+        break;
+    }
+    if (size == 0 || size > ODBC_BIND_MAX_CHARS)
+        return 0;
+    BOOL text = col->sqlType == SQL_CHAR || col->sqlType == SQL_VARCHAR || col->sqlType == SQL_WCHAR
+                || col->sqlType == SQL_WVARCHAR;
+    SQLULEN bytes = text ? size * 4 : size;
+    if (!col->binary && bytes < ODBC_BIND_MIN_BYTES)
+        bytes = ODBC_BIND_MIN_BYTES;
+    return (SQLLEN)bytes + (col->binary ? 0 : 1);
+}
+
+/* The bound buffers of a block fetch: per column `rows` values of
+ * width[i] bytes and their length indicators. */
+typedef struct BlockBuffers {
+    SQLSMALLINT count;
+    SQLULEN rows;
+    SQLLEN *width;
+    char **data;
+    SQLLEN **ind;
+    SQLUSMALLINT *status;
+} BlockBuffers;
+
+static void freeBlock(BlockBuffers *b)
+{
+    for (SQLSMALLINT i = 0; b->data && i < b->count; i++)
+        free(b->data[i]);
+    for (SQLSMALLINT i = 0; b->ind && i < b->count; i++)
+        free(b->ind[i]);
+    free(b->data);
+    free(b->ind);
+    free(b->width);
+    free(b->status);
+    memset(b, 0, sizeof *b);
+}
+
+/* Sizes and allocates the buffers; FALSE when a column is to be read cell
+ * by cell or memory runs out. */
+static BOOL allocBlock(BlockBuffers *b, const ResultSet *set, const SQLULEN *sizes)
+{
+    memset(b, 0, sizeof *b);
+    b->count = (SQLSMALLINT)set->columnCount;
+    if (b->count <= 0)
+        return FALSE;
+    b->width = (SQLLEN *)calloc((size_t)b->count, sizeof *b->width);
+    if (!b->width)
+        return FALSE;
+    SQLLEN rowBytes = 0;
+    for (SQLSMALLINT i = 0; i < b->count; i++) {
+        b->width[i] = boundWidth(&set->columns[i], sizes[i]);
+        if (b->width[i] == 0) {
+            freeBlock(b);
+            return FALSE;
+        }
+        rowBytes += b->width[i];
+    }
+    b->rows = (SQLULEN)(ODBC_FETCH_BLOCK_BYTES / rowBytes);
+    if (b->rows > ODBC_FETCH_BLOCK_ROWS)
+        b->rows = ODBC_FETCH_BLOCK_ROWS;
+    if (b->rows == 0)
+        b->rows = 1;
+    b->data = (char **)calloc((size_t)b->count, sizeof *b->data);
+    b->ind = (SQLLEN **)calloc((size_t)b->count, sizeof *b->ind);
+    b->status = (SQLUSMALLINT *)calloc(b->rows, sizeof *b->status);
+    if (!b->data || !b->ind || !b->status) {
+        freeBlock(b);
+        return FALSE;
+    }
+    for (SQLSMALLINT i = 0; i < b->count; i++) {
+        b->data[i] = (char *)malloc(b->rows * (size_t)b->width[i]);
+        b->ind[i] = (SQLLEN *)calloc(b->rows, sizeof(SQLLEN));
+        if (!b->data[i] || !b->ind[i]) {
+            freeBlock(b);
+            return FALSE;
+        }
+    }
+    return TRUE;
+}
+
+/* Sets the block's row count and buffers on the statement. A driver that
+ * takes fewer rows per fetch (it says so with SQL_SUCCESS_WITH_INFO) gets
+ * its own count; one that refuses binding leaves the statement as it was. */
+static BOOL bindBlock(SQLHSTMT stmt, BlockBuffers *b, const ResultSet *set, SQLULEN *fetched)
+{
+    SQLRETURN rc = SQLSetStmtAttr(stmt, SQL_ATTR_ROW_ARRAY_SIZE, (SQLPOINTER)(ULONG_PTR)b->rows, 0);
+    if (!SQL_SUCCEEDED(rc)) {
+        b->rows = 1;
+    } else if (rc == SQL_SUCCESS_WITH_INFO) {
+        SQLULEN taken = 1;
+        if (!SQL_SUCCEEDED(SQLGetStmtAttr(stmt, SQL_ATTR_ROW_ARRAY_SIZE, &taken, 0, NULL)) || taken == 0
+            || taken > b->rows)
+            taken = 1;
+        b->rows = taken;
+    }
+    BOOL ok = SQL_SUCCEEDED(SQLSetStmtAttr(stmt, SQL_ATTR_ROWS_FETCHED_PTR, fetched, 0))
+              && SQL_SUCCEEDED(SQLSetStmtAttr(stmt, SQL_ATTR_ROW_STATUS_PTR, b->status, 0));
+    for (SQLSMALLINT i = 0; ok && i < b->count; i++)
+        ok = SQL_SUCCEEDED(SQLBindCol(stmt, (SQLUSMALLINT)(i + 1), set->columns[i].binary ? SQL_C_BINARY : SQL_C_CHAR,
+                                      b->data[i], b->width[i], b->ind[i]));
+    return ok;
+}
+
+/* Takes the statement back to one row per fetch with nothing bound. */
+static void unbindBlock(SQLHSTMT stmt)
+{
+    SQLFreeStmt(stmt, SQL_UNBIND);
+    SQLSetStmtAttr(stmt, SQL_ATTR_ROW_STATUS_PTR, NULL, 0);
+    SQLSetStmtAttr(stmt, SQL_ATTR_ROWS_FETCHED_PTR, NULL, 0);
+    SQLSetStmtAttr(stmt, SQL_ATTR_ROW_ARRAY_SIZE, (SQLPOINTER)(ULONG_PTR)1, 0);
+}
+
+/* Copies row `r` of the block into a new row; *cut says a value did not
+ * fit its buffer (the row is then not made). */
+static ResultRow *rowFromBlock(const BlockBuffers *b, SQLULEN r, const ResultSet *set, BOOL *cut)
+{
+    *cut = FALSE;
+    ResultRow *row = NewResultRow(b->count);
+    if (!row)
+        return NULL;
+    for (SQLSMALLINT i = 0; i < b->count; i++) {
+        const ResultColumn *col = &set->columns[i];
+        SQLLEN ind = b->ind[i][r];
+        if (ind == SQL_NULL_DATA)
+            continue;
+        SQLLEN fits = b->width[i] - (col->binary ? 0 : 1);
+        if (ind == SQL_NO_TOTAL || ind < 0 || ind > fits) {
+            *cut = TRUE;
+            FreeResultRow(row, set->columns, b->count);
             return NULL;
         }
-        if (set->lastRow)
-            set->lastRow->next = row;
-        else
-            set->firstRow = row;
-        set->lastRow = row;
-        set->rowCount++;
+        ResultCell *cell = &row->cells[i];
+        cell->text = (char *)malloc((size_t)ind + 1);
+        if (!cell->text) {
+            FreeResultRow(row, set->columns, b->count);
+            return NULL;
+        }
+        memcpy(cell->text, b->data[i] + r * (size_t)b->width[i], (size_t)ind);
+        cell->text[ind] = '\0';
+        cell->textLength = (INT32)ind;
+        if (!convertCell(cell, col)) {
+            FreeResultRow(row, set->columns, b->count);
+            return NULL;
+        }
     }
+    return row;
+}
+
+/* Fetches every row in blocks of rows bound to buffers sized from the
+ * reported column sizes: one driver call per block instead of one per
+ * cell. When a column is long or unsized, nothing is fetched here and the
+ * rows are read cell by cell; when a value turns out longer than its
+ * buffer (SQLite keeps any length whatever the declared size), the caller
+ * is told to read the query again cell by cell, as a cut value must never
+ * pass for whole. */
+static ReadOutcome readByBlock(SQLHSTMT stmt, ResultSet *set, const SQLULEN *sizes)
+{
+    BlockBuffers b;
+    if (!allocBlock(&b, set, sizes))
+        return readByCell(stmt, set);
+    SQLULEN fetched = 0;
+    if (!bindBlock(stmt, &b, set, &fetched)) {
+        unbindBlock(stmt);
+        freeBlock(&b);
+        return readByCell(stmt, set);
+    }
+    ReadOutcome outcome = READ_DONE;
+    for (;;) {
+        fetched = 0;
+        SQLRETURN rc = SQLFetch(stmt);
+        if (rc == SQL_NO_DATA)
+            break;
+        if (!SQL_SUCCEEDED(rc)) {
+            LogError("SQLFetch failed\n");
+            logStatementDiag(stmt);
+            outcome = READ_FAILED;
+            break;
+        }
+        for (SQLULEN r = 0; outcome == READ_DONE && r < fetched && r < b.rows; r++) {
+            if (b.status[r] == SQL_ROW_NOROW)
+                continue;
+            if (b.status[r] == SQL_ROW_ERROR) {
+                LogError("SQLFetch failed\n");
+                logStatementDiag(stmt);
+                outcome = READ_FAILED;
+                break;
+            }
+            BOOL cut = FALSE;
+            ResultRow *row = rowFromBlock(&b, r, set, &cut);
+            if (row)
+                appendRow(set, row);
+            else
+                outcome = cut ? READ_AGAIN_BY_CELL : READ_FAILED;
+        }
+        if (outcome != READ_DONE)
+            break;
+    }
+    unbindBlock(stmt);
+    freeBlock(&b);
+    return outcome;
+}
+
+/* Describes the columns and fetches every row of an executed statement,
+ * in blocks when `blocks` allows (see readByBlock). NULL on failure; with
+ * *again set when the query is to be run again and read cell by cell. */
+static ResultSet *readResults(SQLHSTMT stmt, BOOL blocks, BOOL *again)
+{
+    *again = FALSE;
+    SQLULEN *sizes = NULL;
+    ResultSet *set = describeColumns(stmt, &sizes);
+    if (!set)
+        return NULL;
+    ReadOutcome outcome = blocks ? readByBlock(stmt, set, sizes) : readByCell(stmt, set);
+    free(sizes);
+    if (outcome != READ_DONE) {
+        *again = outcome == READ_AGAIN_BY_CELL;
+        FreeResultSet(set);
+        return NULL;
+    }
+    return set;
+}
+
+/* Runs a query on a new statement and reads its rows; see readResults. */
+static ResultSet *runQuery(ODBCConnection *c, const char *query, BOOL blocks, BOOL *again)
+{
+    *again = FALSE;
+    ResultSet *set = NULL;
+    SQLHSTMT stmt = allocStatement(c);
+    if (stmt == SQL_NULL_HSTMT)
+        return NULL;
+    if (!SQL_SUCCEEDED(SQLExecDirect(stmt, (SQLCHAR *)query, SQL_NTS))) {
+        LogError("SQLExecDirect failed\n");
+        logStatementDiag(stmt);
+    } else {
+        set = readResults(stmt, blocks, again);
+        SQLCloseCursor(stmt);
+    }
+    SQLFreeHandle(SQL_HANDLE_STMT, stmt);
     return set;
 }
 
@@ -587,17 +858,11 @@ ResultSet *ODBCExecuteQuery(void *connection, const char *query)
         return NULL;
     if (!AcquireLock(c))
         return NULL;
-    ResultSet *set = NULL;
-    SQLHSTMT stmt = allocStatement(c);
-    if (stmt != SQL_NULL_HSTMT) {
-        if (!SQL_SUCCEEDED(SQLExecDirect(stmt, (SQLCHAR *)query, SQL_NTS))) {
-            LogError("SQLExecDirect failed\n");
-            logStatementDiag(stmt);
-        } else {
-            set = readResults(stmt);
-            SQLCloseCursor(stmt);
-        }
-        SQLFreeHandle(SQL_HANDLE_STMT, stmt);
+    BOOL again = FALSE;
+    ResultSet *set = runQuery(c, query, TRUE, &again);
+    if (again) {
+        LogTrace("A value outran its column's reported size; reading the query again cell by cell\n");
+        set = runQuery(c, query, FALSE, &again);
     }
     ReleaseLock(c);
     return set;
@@ -617,7 +882,9 @@ ResultSet *ODBCExecuteQueryBlob(void *connection, const char *query, ChunkSource
             LogError("SQLPrepare failed\n");
             logStatementDiag(stmt);
         } else if (executeBlobStatement(c, stmt, source, context)) {
-            set = readResults(stmt);
+            /* Its source cannot be fed twice: read cell by cell at once. */
+            BOOL again = FALSE;
+            set = readResults(stmt, FALSE, &again);
             SQLCloseCursor(stmt);
         }
         SQLFreeHandle(SQL_HANDLE_STMT, stmt);

@@ -31,8 +31,10 @@ BOOL ODBCExecuteUpdate(void *connection, const char *statement);
 BOOL ODBCExecuteUpdateBlob(void *connection, const char *statement, ChunkSourceFn source, void *context);
 
 /* Runs a query under the connection's lock into a new result set (free it
- * with FreeResultSet), or NULL. Every column is read in pieces, so a long
- * text or blob arrives whole whatever size the driver reports. */
+ * with FreeResultSet), or NULL. Rows come in blocks bound to buffers of the
+ * reported column sizes; a value longer than reported makes the query run a
+ * second time, read cell by cell, so a long text or blob arrives whole
+ * whatever size the driver reports. Queries are therefore reads only. */
 ResultSet *ODBCExecuteQuery(void *connection, const char *query);
 
 /* ODBCExecuteQuery with the statement prepared and its one binary parameter

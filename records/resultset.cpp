@@ -6,6 +6,15 @@
 
 #include <stdlib.h>
 
+ResultRow *NewResultRow(INT32 columnCount)
+{
+    size_t cells = columnCount > 0 ? (size_t)columnCount : 1;
+    ResultRow *row = (ResultRow *)calloc(1, sizeof *row + cells * sizeof(ResultCell));
+    if (row)
+        row->cells = (ResultCell *)(row + 1);
+    return row;
+}
+
 void FreeResultCell(ResultCell *cell, BYTE type)
 {
     if (!cell)
@@ -31,7 +40,6 @@ void FreeResultRow(ResultRow *row, const ResultColumn *columns, INT32 columnCoun
     if (row->cells)
         for (INT32 i = 0; i < columnCount; i++)
             FreeResultCell(&row->cells[i], columns ? columns[i].type : 0);
-    free(row->cells);
     free(row);
 }
 

@@ -26,7 +26,7 @@ typedef struct ResultCell {
 } ResultCell;
 
 typedef struct ResultRow {
-    ResultCell *cells;      /* columnCount cells */
+    ResultCell *cells;      /* columnCount cells, in the row's own block */
     struct ResultRow *next;
 } ResultRow;
 
@@ -37,6 +37,10 @@ typedef struct ResultSet {
     ResultRow *lastRow;
     INT32 rowCount;
 } ResultSet;
+
+/* A new row of `columnCount` empty cells, the row and its cells one block;
+ * NULL when out of memory. */
+ResultRow *NewResultRow(INT32 columnCount);
 
 /* Frees a cell's buffers (a date value's parts too); the cell is emptied. */
 void FreeResultCell(ResultCell *cell, BYTE type);

@@ -7,6 +7,7 @@
 #include "records/coltypes.h"
 #include "records/criteria.h"
 #include "records/datetime.h"
+#include "records/strutil.h"
 
 #include "agent/log.h"
 
@@ -59,14 +60,14 @@ static BYTE *convertCell(const ResultCell *cell, BYTE type, INT32 *size)
         return CopyValueBuffer(cell->text, cell->textLength);
     default: {
         /* Numbers: a driver may deliver "5.0" for an integer or "1.5E+2";
-         * integers take the leading integer, reals go through strtod. */
+         * integers take the leading integer, reals through strtod's rules. */
         if (type == BRN_SQL_FLOAT || type == BRN_SQL_REAL) {
-            float v = (float)strtod(cell->text, NULL);
+            float v = (float)TextToDouble(cell->text, NULL);
             *size = 4;
             return CopyValueBuffer(&v, 4);
         }
         if (type == BRN_SQL_DOUBLE) {
-            double v = strtod(cell->text, NULL);
+            double v = TextToDouble(cell->text, NULL);
             *size = 8;
             return CopyValueBuffer(&v, 8);
         }

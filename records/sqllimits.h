@@ -50,6 +50,15 @@
 #define ODBC_DIAG_MESSAGE_SIZE     255
 #define ODBC_COLUMN_NAME_MAX       99
 #define ODBC_GETDATA_PIECE         8192
+/* Block fetch of query rows: the most rows fetched per SQLFetch, the most
+ * bytes of bound buffers per block (fewer rows when the row is wide), the
+ * longest reported column size (characters) read through a bound buffer
+ * rather than cell by cell, and the least buffer bytes given to a column
+ * (numbers and dates, whose reported size counts digits, not characters). */
+#define ODBC_FETCH_BLOCK_ROWS      256
+#define ODBC_FETCH_BLOCK_BYTES     (256 * 1024)
+#define ODBC_BIND_MAX_CHARS        1024
+#define ODBC_BIND_MIN_BYTES        64
 /* Longest driver name read from a DSN list line, bytes. */
 #define ODBC_MAX_DRIVER_NAME       254
 

@@ -171,6 +171,46 @@ int ConvertToInteger(const char *text)
     return text ? atoi(text) : 0;
 }
 
+/* The division is done in SSE2 double precision: the x87 unit would round
+ * to its extended precision first and then to double, which can differ
+ * from the one correct rounding in the last bit. */
+__attribute__((target("sse2,fpmath=sse"))) static double exactQuotient(UINT64 digits, int scale)
+{
+    static const double powersOfTen[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7,
+                                         1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+    volatile double quotient = (double)digits / powersOfTen[scale];
+    return quotient;
+}
+
+double TextToDouble(const char *text, char **end)
+{
+    const char *p = text;
+    BOOL negative = FALSE;
+    if (*p == '+' || *p == '-')
+        negative = *p++ == '-';
+    UINT64 digits = 0;
+    int count = 0, scale = 0;
+    BOOL point = FALSE;
+    for (;; p++) {
+        if (*p >= '0' && *p <= '9') {
+            digits = digits * 10 + (UINT64)(*p - '0');
+            count++;
+            scale += point;
+        } else if (*p == '.' && !point) {
+            point = TRUE;
+        } else {
+            break;
+        }
+    }
+    /* Up to 15 digits the integer is below 2^53, so exact as a double. */
+    if (count == 0 || count > 15 || *p == 'e' || *p == 'E' || *p == 'x' || *p == 'X' || (negative && digits == 0))
+        return strtod(text, end);
+    if (end)
+        *end = (char *)p;
+    double value = exactQuotient(digits, scale);
+    return negative ? -value : value;
+}
+
 long ConvertDecimalStringToNumber(const char *text)
 {
     if (!text || !*text)

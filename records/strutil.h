@@ -60,6 +60,13 @@ int ConvertToInteger(const char *text);
  * any non-digit, or beyond 2147483647). */
 long ConvertDecimalStringToNumber(const char *text);
 
+/* strtod of `text` (*end, when not NULL, as strtod sets it). Plain decimal
+ * texts of at most 15 digits without an exponent, the form drivers deliver
+ * most, are converted directly: the digits as an exact integer divided by an
+ * exact power of ten, one correctly rounded operation, so the value is the
+ * one strtod gives; every other text goes to strtod. */
+double TextToDouble(const char *text, char **end);
+
 /* Reverses `text` in place and returns it. */
 char *ReverseString(char *text);
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <stdlib.h>
+#include <string.h>
 #include <string>
 #include <vector>
 
@@ -109,6 +110,32 @@ TEST(TextUtil, NumberReaders)
     EXPECT_EQ(-1, ConvertDecimalStringToNumber(NULL));
     EXPECT_EQ(-42, ConvertToInteger("-42abc"));
     EXPECT_EQ(0, ConvertToInteger(NULL));
+}
+
+/* The shortcut must give strtod's value to the last bit and stop where
+ * strtod stops; texts it does not take go to strtod itself. */
+TEST(TextUtil, TextToDoubleMatchesStrtodBitForBit)
+{
+    std::vector<std::string> texts = {"0", "-0", "0.1", "0.3", "1.5", "-2.75", "49.500000", "123456789012345",
+                                      "0.000000000000001", "9007199254740.993", "1234567890123456", "1e10",
+                                      "1.5E-3", "+7.", ".25", "12abc", "", "-", ".", " 3.5", "0x1A", "inf"};
+    unsigned seed = 12345;
+    for (int i = 0; i < 20000; i++) {
+        seed = seed * 1103515245u + 12345u;
+        unsigned digits = seed >> 8;
+        int point = (int)(seed % 11);
+        std::string t = std::to_string(digits % 1000000000u) + std::to_string((seed >> 3) % 1000000u);
+        if (point < (int)t.size())
+            t.insert(t.size() - point, ".");
+        texts.push_back((seed & 1) ? "-" + t : t);
+    }
+    for (const std::string &t : texts) {
+        char *ourEnd = nullptr, *theirEnd = nullptr;
+        double ours = TextToDouble(t.c_str(), &ourEnd);
+        double theirs = strtod(t.c_str(), &theirEnd);
+        ASSERT_EQ(0, memcmp(&ours, &theirs, sizeof ours)) << t << ": " << ours << " vs " << theirs;
+        ASSERT_EQ(theirEnd - t.c_str(), ourEnd - t.c_str()) << t;
+    }
 }
 
 TEST(TextUtil, ReverseInPlace)

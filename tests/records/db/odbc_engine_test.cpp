@@ -152,7 +152,7 @@ protected:
         conn_ = ODBCOpenConnection(&record_);
         ASSERT_NE(nullptr, conn_) << "the " << engine_->name << " engine did not accept a connection";
         d_ = engine_->generator;
-        for (const char *t : {"vqall", "vqparent", "vqblob"})
+        for (const char *t : {"vqall", "vqparent", "vqblob", "vqrows"})
             ODBCExecuteUpdate(conn_, (std::string("drop table ") + t).c_str());
     }
     void TearDown() override
@@ -314,6 +314,56 @@ TEST_F(Engines, LongTextArrivesWholeWhateverSizeTheDriverReports)
     Run(SqlGenUpdateQuery(d_, "vqall", rows_[0]));
     ExpectTableHolds({rows_[0], rows_[1], rows_[2]});
     FreeRows();
+}
+
+/* Rows are fetched in blocks of bound buffers: 700 rows span three blocks,
+ * the last one partial, with NULLs among them; each row keeps its place and
+ * its values. */
+TEST_F(Engines, RowsAcrossFetchBlocksComeWholeAndInOrder)
+{
+    Run(strdup("create table vqrows (id int primary key, name varchar(20), score double precision)"));
+    std::string insert = "insert into vqrows values ";
+    for (int id = 1; id <= 700; id++) {
+        if (id > 1)
+            insert += ",";
+        insert += "(" + std::to_string(id) + "," + (id % 7 ? "'n" + std::to_string(id) + "'" : "NULL") + "," +
+                  std::to_string(id) + ".25)";
+    }
+    Run(strdup(insert.c_str()));
+    ResultSet *set = ODBCExecuteQuery(conn_, "select id, name, score from vqrows order by id");
+    ASSERT_NE(nullptr, set);
+    ASSERT_EQ(700, set->rowCount);
+    int id = 1;
+    for (ResultRow *r = set->firstRow; r; r = r->next, id++) {
+        ASSERT_STREQ(std::to_string(id).c_str(), r->cells[0].text);
+        if (id % 7)
+            ASSERT_STREQ(("n" + std::to_string(id)).c_str(), r->cells[1].text) << id;
+        else
+            ASSERT_EQ(nullptr, r->cells[1].text) << id;
+        ASSERT_EQ(id + 0.25, strtod(r->cells[2].text, NULL)) << id;
+    }
+    FreeResultSet(set);
+}
+
+/* SQLite keeps a text longer than its column's declared size, and its
+ * driver still reports the declared size: the value must not be cut to the
+ * buffer sized from it. The other engines refuse such a value. */
+TEST_F(Engines, AValueLongerThanItsReportedSizeArrivesWhole)
+{
+    if (strcmp(engine_->name, "sqlite") != 0)
+        GTEST_SKIP() << engine_->name << " refuses a value longer than its column";
+    Run(strdup("create table vqrows (id int primary key, name varchar(20), score double precision)"));
+    std::string longName(5000, 'q');
+    longName[4999] = 'z';
+    Run(strdup("insert into vqrows values (1, 'short', 1.5)"));
+    Run(strdup(("insert into vqrows values (2, '" + longName + "', 2.5)").c_str()));
+    ResultSet *set = ODBCExecuteQuery(conn_, "select id, name, score from vqrows order by id");
+    ASSERT_NE(nullptr, set);
+    ASSERT_EQ(2, set->rowCount);
+    EXPECT_STREQ("short", set->firstRow->cells[1].text);
+    EXPECT_EQ(5000, set->lastRow->cells[1].textLength);
+    EXPECT_TRUE(longName == set->lastRow->cells[1].text) << "the long value came back changed";
+    FreeResultSet(set);
 }
 
 TEST_F(Engines, RollbackLeavesNothingAndCommitKeeps)
