@@ -1,4 +1,4 @@
-/* Data objects filled from the embedded SQLite database: personalities by
+/* Data objects filled from each engine's database: personalities by
  * criteria, by row unit and several at once (a row reached through two of
  * them is held once), deep retrieval of a data object holding dominant rows
  * only, and a select-query model. Customers 1 and 2; orders 10 and 11 of
@@ -8,6 +8,7 @@
 #include "records/dataobject.h"
 #include "records/personality.h"
 #include "records/coltypes.h"
+#include "support/dbengine.h"
 #include "support/testutil.h"
 
 #include <gtest/gtest.h>
@@ -55,15 +56,14 @@ class DataObjectDb : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        const char *engine = getenv("VQ_DB_ENGINE");
-        if (!engine || strcmp(engine, "sqlite") != 0)
-            GTEST_SKIP() << "SQLite only";
+        const vqt::DbEngine *engine = vqt::CurrentDbEngine();
+        ASSERT_NE(nullptr, engine) << "VQ_DB_ENGINE names no engine: run through CTest";
         ASSERT_TRUE(CreateDirectoryA(root_.file("data").c_str(), NULL));
         const std::pair<const char *, const char *> files[] = {
             {"datadictionary.txt", "dobj.xml\n"},
             {"dobj.xml", kDictionary},
             {"dsn_table_map.txt", "DoCust cparlodb\nDoOrder cparlodb\nDoLine cparlodb\n"},
-            {"connparams.txt", "cparlo 0 vqcparlo cparlo NULL 0 cparlodb ODBC SQLITE NO\n"},
+            {"connparams.txt", engine->record},
             {"loadtablelist.txt", ""},
             {"personality.xml", kPersonalities},
         };

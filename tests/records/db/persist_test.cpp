@@ -15,6 +15,7 @@
 #include "records/persist.h"
 #include "records/sqltext.h"
 #include "records/tablestore.h"
+#include "support/dbengine.h"
 #include "support/testutil.h"
 
 #include <gtest/gtest.h>
@@ -26,17 +27,6 @@
 #include <vector>
 
 namespace {
-
-struct EngineCase {
-    const char *engine;
-    const char *record;     /* the connparams.txt line */
-};
-
-const EngineCase kEngines[] = {
-    {"sqlite", "cparlo 0 vqcparlo cparlo NULL 0 cparlodb ODBC SQLITE NO\n"},
-    {"pgsql", "pg 0 vqpgsql vq NULL 0 cparlodb ODBC PGSQL NO\n"},
-    {"mysql", "my 0 vqmysql vq vq 0 cparlodb ODBC MYSQL yes DSN=vqmysql;UID=vq;PWD=vq;\n"},
-};
 
 /* A table with a column of each kind of value the framework stores. */
 const char kValsDictionary[] =
@@ -196,10 +186,7 @@ class Persist : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        const char *name = getenv("VQ_DB_ENGINE");
-        for (const EngineCase &k : kEngines)
-            if (name && strcmp(name, k.engine) == 0)
-                engine_ = &k;
+        engine_ = vqt::CurrentDbEngine();
         ASSERT_NE(nullptr, engine_) << "VQ_DB_ENGINE names no engine: run through CTest";
         ASSERT_TRUE(CreateDirectoryA(root_.file("data").c_str(), NULL));
         for (const char *f : {"agentdictionary.xml", "defaultdata.txt", "defaultdata.xml"})
@@ -247,7 +234,7 @@ protected:
         return n;
     }
 
-    const EngineCase *engine_ = nullptr;
+    const vqt::DbEngine *engine_ = nullptr;
     vqt::ScratchDir root_{"persist"};
     std::string rootPath_;
     bool started_ = false;
@@ -332,7 +319,7 @@ TEST_F(Persist, DuplicateKeyInsertIsReportedOnEveryRetry)
 
 TEST_F(Persist, DatabaseStoppedDuringSaveLosesAndDuplicatesNothing)
 {
-    if (strcmp(engine_->engine, "sqlite") == 0)
+    if (strcmp(engine_->name, "sqlite") == 0)
         GTEST_SKIP() << "the embedded database cannot be stopped";
     ASSERT_TRUE(Start()) << Log();
     const int kRows = 6;
@@ -344,7 +331,7 @@ TEST_F(Persist, DatabaseStoppedDuringSaveLosesAndDuplicatesNothing)
         ASSERT_TRUE(AddNewRow("PersistVals", MakeRow(r)));
     }
     /* The server goes down before the third INSERT runs. */
-    std::string engine = engine_->engine;
+    std::string engine = engine_->name;
     bool stopped = false;
     g_watch.before = 3;
     g_watch.step = [&] { stopped = RunEngineScript("stop-" + engine); };

@@ -5,6 +5,7 @@
 #include "records/connpool.h"
 #include "records/seqgen.h"
 #include "records/tablestore.h"
+#include "support/dbengine.h"
 #include "support/testutil.h"
 
 #include <gtest/gtest.h>
@@ -17,13 +18,6 @@
 #include <vector>
 
 namespace {
-
-/* The connparams.txt line per engine. */
-const struct { const char *engine, *record; } kRecords[] = {
-    {"sqlite", "cparlo 0 vqcparlo cparlo NULL 0 cparlodb ODBC SQLITE NO\n"},
-    {"pgsql", "pg 0 vqpgsql vq NULL 0 cparlodb ODBC PGSQL NO\n"},
-    {"mysql", "my 0 vqmysql vq vq 0 cparlodb ODBC MYSQL yes DSN=vqmysql;UID=vq;PWD=vq;\n"},
-};
 
 const char kItemsDictionary[] =
     "<?xml version=\"1.0\"?>\n<data-dictionary><table name=\"SeqItems\"><columns>\n"
@@ -39,12 +33,9 @@ class SeqGen : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        const char *engine = getenv("VQ_DB_ENGINE");
-        const char *record = nullptr;
-        for (const auto &r : kRecords)
-            if (engine && strcmp(engine, r.engine) == 0)
-                record = r.record;
-        ASSERT_NE(nullptr, record) << "VQ_DB_ENGINE names no engine: run through CTest";
+        const vqt::DbEngine *engine = vqt::CurrentDbEngine();
+        ASSERT_NE(nullptr, engine) << "VQ_DB_ENGINE names no engine: run through CTest";
+        const char *record = engine->record;
         ASSERT_TRUE(CreateDirectoryA(root_.file("data").c_str(), NULL));
         ASSERT_TRUE(vqt::CopyFileTo(std::string(VQ_DATA_DIR) + "/agentdictionary.xml",
                                     root_.file("data\\agentdictionary.xml")));
