@@ -2,6 +2,7 @@
  * present, against a plain copy of the same file made in the same run.
  * Prints both times (median of several rounds) and their ratio.
  *   log_rotation.exe [rounds]   (default 15) */
+#include "benchclock.h"
 #include "agent/logrotate.h"
 
 #include <windows.h>
@@ -29,16 +30,6 @@ static bool writeFile(const std::string &path, const std::vector<char> &data)
     ok = ok && FlushFileBuffers(h);
     CloseHandle(h);
     return ok && written == data.size();
-}
-
-static double nowMs(void)
-{
-    static LARGE_INTEGER freq;
-    if (!freq.QuadPart)
-        QueryPerformanceFrequency(&freq);
-    LARGE_INTEGER t;
-    QueryPerformanceCounter(&t);
-    return (double)t.QuadPart * 1000.0 / (double)freq.QuadPart;
 }
 
 static double median(std::vector<double> v)
@@ -81,14 +72,14 @@ int main(int argc, char **argv)
         }
         DeleteFileA(plainCopy.c_str());
 
-        double t0 = nowMs();
+        double t0 = BenchNowMs();
         if (!CopyFileA(current.c_str(), plainCopy.c_str(), FALSE)) {
             fprintf(stderr, "plain copy failed: %lu\n", GetLastError());
             return 1;
         }
-        double t1 = nowMs();
+        double t1 = BenchNowMs();
         RotateLoggerForEverRunningProcess(dir.c_str(), kName, 5, (int)kLogSize);
-        double t2 = nowMs();
+        double t2 = BenchNowMs();
         copy.push_back(t1 - t0);
         rotation.push_back(t2 - t1);
 

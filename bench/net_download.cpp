@@ -4,6 +4,7 @@
  * file in the same run, and the GET_DATA time of 8 MiB against 1 MiB.
  * Needs the servers: tests/fixtures/httpserver.py start DIR, then
  * tests/fixtures/httpserver.py run DIR -- ./run bench net_download. */
+#include "benchclock.h"
 #include "net/download.h"
 #include "net/httpengine.h"
 #include "agent/agentparams.h"
@@ -14,14 +15,6 @@
 #include <winhttp.h>
 
 static const int kRounds = 3;
-
-static double now()
-{
-    LARGE_INTEGER f, c;
-    QueryPerformanceFrequency(&f);
-    QueryPerformanceCounter(&c);
-    return (double)c.QuadPart / (double)f.QuadPart;
-}
 
 /* The yardstick: one GET read with QueryDataAvailable / ReadData and
  * written to a file as it comes. */
@@ -81,10 +74,10 @@ static double best(F run)
 {
     double fastest = -1;
     for (int i = 0; i < kRounds; i++) {
-        double t0 = now();
+        double t0 = BenchNowSeconds();
         if (!run())
             return -1;
-        double t = now() - t0;
+        double t = BenchNowSeconds() - t0;
         if (fastest < 0 || t < fastest)
             fastest = t;
     }

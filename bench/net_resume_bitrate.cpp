@@ -8,6 +8,7 @@
  * removed again when the run made it. Needs the servers: tests/fixtures/httpserver.py
  * start DIR, then tests/fixtures/httpserver.py run DIR -- ./run bench
  * net_resume_bitrate. */
+#include "benchclock.h"
 #include "net/bitrate.h"
 #include "net/download.h"
 #include "net/httpengine.h"
@@ -22,14 +23,6 @@
 #include <string>
 #include <vector>
 #include <winhttp.h>
-
-static double now()
-{
-    LARGE_INTEGER f, c;
-    QueryPerformanceFrequency(&f);
-    QueryPerformanceCounter(&c);
-    return (double)c.QuadPart / (double)f.QuadPart;
-}
 
 /* The yardstick: one POST of the file in blocks with WinHttpWriteData. */
 static bool barePost(int port, const char *path, DWORD size, DWORD block)
@@ -85,20 +78,20 @@ int main()
         const std::wstring url = L"/bytes/" + std::to_wstring(64ull << 20);
         double plain = -1, resumable = -1;
         for (int round = 0; round < 3; round++) {
-            double t0 = now();
+            double t0 = BenchNowSeconds();
             DWORD rc = InternetGetRequestEx(FALSE, "http", L"127.0.0.1", (INTERNET_PORT)port, NULL, NULL, NULL, NULL,
                                             url.c_str(), dest.c_str(), NULL, DOWNLOAD_FILE, TRUE, FALSE);
-            double t = now() - t0;
+            double t = BenchNowSeconds() - t0;
             if (rc != 0) {
                 fprintf(stderr, "net_resume_bitrate: plain download failed with %lu\n", (unsigned long)rc);
                 return 1;
             }
             if (plain < 0 || t < plain)
                 plain = t;
-            t0 = now();
+            t0 = BenchNowSeconds();
             rc = ResumeGetRequestEx(FALSE, "http", L"127.0.0.1", (INTERNET_PORT)port, NULL, NULL, NULL, NULL,
                                     url.c_str(), dest.c_str(), NULL, DOWNLOAD_FILE, TRUE);
-            t = now() - t0;
+            t = BenchNowSeconds() - t0;
             if (rc != 0) {
                 fprintf(stderr, "net_resume_bitrate: resumable download failed with %lu\n", (unsigned long)rc);
                 return 1;
@@ -125,10 +118,10 @@ int main()
         DWORD block = BitrateBlockSize(rate);
         std::wstring url = L"/bytes/" + std::to_wstring((unsigned long long)block * blocks);
         char *out = NULL;
-        double t0 = now();
+        double t0 = BenchNowSeconds();
         DWORD rc = InternetGetRequestByBitrate(FALSE, "http", L"127.0.0.1", (INTERNET_PORT)port, NULL, NULL,
                                                NULL, NULL, url.c_str(), NULL, &out, GET_DATA, TRUE);
-        double t = now() - t0;
+        double t = BenchNowSeconds() - t0;
         free(out);
         if (rc != 0) {
             fprintf(stderr, "net_resume_bitrate: bit-rate download at %lu KB/s failed with %lu\n", (unsigned long)rate,
@@ -155,18 +148,18 @@ int main()
         fclose(f);
     double bare = -1, product = -1;
     for (int round = 0; round < 3; round++) {
-        double t0 = now();
+        double t0 = BenchNowSeconds();
         if (!barePost(port, path.c_str(), size, block))
             break;
-        double t = now() - t0;
+        double t = BenchNowSeconds() - t0;
         if (bare < 0 || t < bare)
             bare = t;
         char *out = NULL;
-        t0 = now();
+        t0 = BenchNowSeconds();
         DWORD rc = InternetSendRequestByBitRate(FALSE, "http", L"127.0.0.1", (INTERNET_PORT)port, NULL, NULL,
                                                 NULL, NULL, L"/case/ok", path.c_str(), &out, UPLOAD_FILE,
                                                 TRUE, block);
-        t = now() - t0;
+        t = BenchNowSeconds() - t0;
         free(out);
         if (rc != 0)
             break;

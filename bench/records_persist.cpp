@@ -24,6 +24,7 @@
  *   ODBCSYSINI=$PWD/build/dbengines/odbc/sqlite ODBCINI=$PWD/build/dbengines/odbc/odbc.ini \
  *       ./run bench records_persist [saved [loaded]]
  * The SQLite C API works on its own file beside the program. */
+#include "benchclock.h"
 #include "records/connpool.h"
 #include "records/cparlo.h"
 #include "records/dbprovider.h"
@@ -44,16 +45,6 @@
 static const int kDefaultSaved = 10000;
 static const int kDefaultLoaded = 100000;
 static const int kLoadRounds = 3;
-
-static double nowMs()
-{
-    static LARGE_INTEGER freq;
-    if (!freq.QuadPart)
-        QueryPerformanceFrequency(&freq);
-    LARGE_INTEGER t;
-    QueryPerformanceCounter(&t);
-    return (double)t.QuadPart * 1000.0 / (double)freq.QuadPart;
-}
 
 static bool writeFile(const std::string &path, const char *text)
 {
@@ -229,18 +220,18 @@ int main(int argc, char **argv)
     }
     char **statements = (char **)calloc(saveRows, sizeof(char *));
     int i = 0;
-    double t0 = nowMs();
+    double t0 = BenchNowMs();
     for (RowObject *r = GetTableDataByName("BENCH")->firstRow; r; r = r->next)
         statements[i++] = GenerateInsertQuery("BENCH", r);
-    double generation = nowMs() - t0;
-    t0 = nowMs();
+    double generation = BenchNowMs() - t0;
+    t0 = BenchNowMs();
     int saved = SaveTable("BENCH");
-    double ours = nowMs() - t0;
-    t0 = nowMs();
+    double ours = BenchNowMs() - t0;
+    t0 = BenchNowMs();
     int failed = 0;
     for (i = 0; i < saveRows; i++)
         failed += !sqliteExec(db, statements[i]);
-    double base = nowMs() - t0;
+    double base = BenchNowMs() - t0;
     char what[64];
     snprintf(what, sizeof what, "SaveTable of %d new rows", saveRows);
     report(what, ours, base, "sqlite3_exec, same INSERTs");
@@ -275,14 +266,14 @@ int main(int argc, char **argv)
     BOOL loaded = FALSE;
     for (int round = 0; round < kLoadRounds; round++) {
         UnLoadTable("BENCH");
-        t0 = nowMs();
+        t0 = BenchNowMs();
         loaded = LoadTable("BENCH");
-        ours = nowMs() - t0;
+        ours = BenchNowMs() - t0;
         TableData *t = GetTableDataByName("BENCH");
         storeRows = t ? (int)t->rowCount : -1;
         UnLoadTable("BENCH");
 
-        t0 = nowMs();
+        t0 = BenchNowMs();
         sqlite3_stmt *stmt = NULL;
         ApiRow *first = NULL, **tail = &first;
         apiRows = 0;
@@ -300,7 +291,7 @@ int main(int argc, char **argv)
             apiRows++;
         }
         sqlite3_finalize(stmt);
-        base = nowMs() - t0;
+        base = BenchNowMs() - t0;
         while (first) {
             ApiRow *next = first->next;
             for (BYTE *v : first->values)
@@ -310,16 +301,16 @@ int main(int argc, char **argv)
         }
 
         c = GetConnectionHandle("cparlodb");
-        t0 = nowMs();
+        t0 = BenchNowMs();
         ResultSet *set = ExecuteQuery(c, "select * from BENCH");
-        double fetch = nowMs() - t0;
+        double fetch = BenchNowMs() - t0;
         ReleaseConnectionHandle("cparlodb");
         queryRows = set ? (int)set->rowCount : -1;
         FreeResultSet(set);
 
-        t0 = nowMs();
+        t0 = BenchNowMs();
         floorRows = odbcFloorRows();
-        double floor = nowMs() - t0;
+        double floor = BenchNowMs() - t0;
 
         printf("  round %d: LoadTable %.1f ms, sqlite3_step %.1f ms, ExecuteQuery %.1f ms, ODBC alone %.1f ms\n",
                round + 1, ours, base, fetch, floor);

@@ -2,6 +2,7 @@
  * a text and a float column, one selection by criteria and one sort by the
  * integer column, done by both on the same rows in the same run. Prints the
  * rows each matched (they must agree), both times and the ratios. */
+#include "benchclock.h"
 #include "records/criteria.h"
 #include "records/tablestore.h"
 
@@ -22,16 +23,6 @@ static const char *kCriteria = "ID > 50000 and NAME != 'x' or SCORE >= 2.5";
  * one precedence to the right, SQL binds AND tighter, so the grouping is
  * written out. */
 static const char *kWhere = "ID > 50000 AND (NAME != 'x' OR SCORE >= 2.5)";
-
-static double nowMs()
-{
-    static LARGE_INTEGER freq;
-    if (!freq.QuadPart)
-        QueryPerformanceFrequency(&freq);
-    LARGE_INTEGER t;
-    QueryPerformanceCounter(&t);
-    return (double)t.QuadPart * 1000.0 / (double)freq.QuadPart;
-}
 
 static void defineBenchTable()
 {
@@ -99,7 +90,7 @@ int main()
     }
 
     defineBenchTable();
-    double t0 = nowMs();
+    double t0 = BenchNowMs();
     for (int i = 0; i < kRows; i++) {
         BYTE **values = (BYTE **)malloc(3 * sizeof(BYTE *));
         INT32 *sizes = (INT32 *)malloc(3 * sizeof(INT32));
@@ -114,12 +105,12 @@ int main()
             return 1;
         }
     }
-    double storeLoad = nowMs() - t0;
+    double storeLoad = BenchNowMs() - t0;
 
     sqlite3 *db = NULL;
     if (!check(sqlite3_open(":memory:", &db), db, "open"))
         return 1;
-    t0 = nowMs();
+    t0 = BenchNowMs();
     sqlite3_exec(db, "CREATE TABLE t(ID INTEGER, NAME TEXT, SCORE REAL)", NULL, NULL, NULL);
     sqlite3_exec(db, "BEGIN", NULL, NULL, NULL);
     sqlite3_stmt *ins = NULL;
@@ -134,7 +125,7 @@ int main()
     }
     sqlite3_finalize(ins);
     sqlite3_exec(db, "COMMIT", NULL, NULL, NULL);
-    double sqliteLoad = nowMs() - t0;
+    double sqliteLoad = BenchNowMs() - t0;
 
     char selectSql[256], orderSql[256];
     snprintf(selectSql, sizeof selectSql, "SELECT ID, NAME, SCORE FROM t WHERE %s", kWhere);
@@ -143,32 +134,32 @@ int main()
     double bestSelect = 1e99, bestSort = 1e99, bestSqlSelect = 1e99, bestSqlOrder = 1e99;
     std::vector<int> storeMatched, storeSorted, sqlMatched, sqlSorted;
     for (int rep = 0; rep < kRepeats; rep++) {
-        t0 = nowMs();
+        t0 = BenchNowMs();
         ResultData *r = SelectRows("BENCH", kCriteria);
-        double t1 = nowMs();
+        double t1 = BenchNowMs();
         if (!r) {
             fprintf(stderr, "SelectRows failed\n");
             return 1;
         }
         storeMatched = resultIds(r);
-        double t2 = nowMs();
+        double t2 = BenchNowMs();
         if (!SortResultSet(r, "ID", SORT_ORDER_ASCENDING)) {
             fprintf(stderr, "SortResultSet failed\n");
             return 1;
         }
-        double t3 = nowMs();
+        double t3 = BenchNowMs();
         storeSorted = resultIds(r);
         FreeResultData(r);
         bestSelect = std::min(bestSelect, t1 - t0);
         bestSort = std::min(bestSort, t3 - t2);
 
-        t0 = nowMs();
+        t0 = BenchNowMs();
         if (!sqliteIds(db, selectSql, &sqlMatched))
             return 1;
-        t1 = nowMs();
+        t1 = BenchNowMs();
         if (!sqliteIds(db, orderSql, &sqlSorted))
             return 1;
-        t2 = nowMs();
+        t2 = BenchNowMs();
         bestSqlSelect = std::min(bestSqlSelect, t1 - t0);
         bestSqlOrder = std::min(bestSqlOrder, t2 - t1);
     }

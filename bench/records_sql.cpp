@@ -10,6 +10,7 @@
  *   ODBCSYSINI=$PWD/build/dbengines/odbc/sqlite ODBCINI=$PWD/build/dbengines/odbc/odbc.ini \
  *       ./run bench records_sql
  * The SQLite C API works on its own file beside the program. */
+#include "benchclock.h"
 #include "records/dbprovider.h"
 #include "records/odbcadapter.h"
 #include "records/sqlgen.h"
@@ -25,16 +26,6 @@
 static const int kGenerated = 100000;
 static const int kInserts = 10000;
 static const int kReadRows = 100000;
-
-static double nowMs()
-{
-    static LARGE_INTEGER freq;
-    if (!freq.QuadPart)
-        QueryPerformanceFrequency(&freq);
-    LARGE_INTEGER t;
-    QueryPerformanceCounter(&t);
-    return (double)t.QuadPart * 1000.0 / (double)freq.QuadPart;
-}
 
 static char *dupText(const char *s)
 {
@@ -102,15 +93,15 @@ static void benchGeneration()
 {
     BenchRow r;
     size_t total = 0, totalBase = 0;
-    double t0 = nowMs();
+    double t0 = BenchNowMs();
     for (int i = 0; i < kGenerated; i++) {
         fillRow(&r, i);
         char *text = SqliteGenInsertQuery("BENCH", &r.row);
         total += strlen(text);
         free(text);
     }
-    double ours = nowMs() - t0;
-    t0 = nowMs();
+    double ours = BenchNowMs() - t0;
+    t0 = BenchNowMs();
     for (int i = 0; i < kGenerated; i++) {
         char text[128];
         int n = snprintf(text, sizeof text, "insert into  %s values(%d,'name %d',%f);", "BENCH", i, i, i * 0.5);
@@ -119,7 +110,7 @@ static void benchGeneration()
         totalBase += (size_t)n;
         free(copy);
     }
-    double base = nowMs() - t0;
+    double base = BenchNowMs() - t0;
     report("100000 INSERT texts (SqliteGenInsertQuery)", ours, base, "snprintf loop");
     if (total != totalBase)
         printf("  the texts differ in length: %u against %u bytes\n", (unsigned)total, (unsigned)totalBase);
@@ -174,15 +165,15 @@ static void benchDatabase()
         fillRow(&r, i);
         statements[i] = SqliteGenInsertQuery("BENCH", &r.row);
     }
-    double t0 = nowMs();
+    double t0 = BenchNowMs();
     int failed = 0;
     for (int i = 0; i < kInserts; i++)
         failed += !ODBCExecuteUpdate(conn, statements[i]);
-    double ours = nowMs() - t0;
-    t0 = nowMs();
+    double ours = BenchNowMs() - t0;
+    t0 = BenchNowMs();
     for (int i = 0; i < kInserts; i++)
         failed += !sqliteExec(db, statements[i]);
-    double base = nowMs() - t0;
+    double base = BenchNowMs() - t0;
     report("10000 INSERTs (ExecuteUpdate, SQLite ODBC)", ours, base, "sqlite3_exec");
     for (int i = 0; i < kInserts; i++)
         free(statements[i]);
@@ -204,12 +195,12 @@ static void benchDatabase()
     sqliteExec(db, "commit");
 
     const char *select = "select * from BENCH order by ID";
-    t0 = nowMs();
+    t0 = BenchNowMs();
     ResultSet *set = ODBCExecuteQuery(conn, select);
-    ours = nowMs() - t0;
+    ours = BenchNowMs() - t0;
     INT32 odbcRows = set ? set->rowCount : -1;
     FreeResultSet(set);
-    t0 = nowMs();
+    t0 = BenchNowMs();
     sqlite3_stmt *stmt = NULL;
     int apiRows = 0;
     double sum = 0;
@@ -220,7 +211,7 @@ static void benchDatabase()
         apiRows++;
     }
     sqlite3_finalize(stmt);
-    base = nowMs() - t0;
+    base = BenchNowMs() - t0;
     report("100000 rows read (ExecuteQuery, SQLite ODBC)", ours, base, "sqlite3_step");
     printf("  rows read: ODBC %d, C API %d (checksum %.0f)\n", (int)odbcRows, apiRows, sum);
     sqlite3_close(db);

@@ -4,6 +4,7 @@
  * attribute's value, in the same run. Prints the rows each saw (they must
  * agree), both times and the ratio (target: at most 2), then the time to
  * load a dictionary file of 200 tables. */
+#include "benchclock.h"
 #include "records/datadict.h"
 #include "records/tabledefn.h"
 #include "records/tablestore.h"
@@ -23,16 +24,6 @@
 static const int kRows = 100000;
 static const int kRepeats = 5;
 static const int kDictionaryTables = 200;
-
-static double nowMs()
-{
-    static LARGE_INTEGER freq;
-    if (!freq.QuadPart)
-        QueryPerformanceFrequency(&freq);
-    LARGE_INTEGER t;
-    QueryPerformanceCounter(&t);
-    return (double)t.QuadPart * 1000.0 / (double)freq.QuadPart;
-}
 
 static const char kRowTable[] =
     "<table name=\"BenchRow\"><columns>"
@@ -160,9 +151,9 @@ int main()
     INT32 defined = 0;
     for (int r = 0; r < kRepeats; r++) {
         FreeAllTableDefns();
-        double t0 = nowMs();
+        double t0 = BenchNowMs();
         LoadDataDictFromXMLFile(dictPath.c_str());
-        dictTimes.push_back(nowMs() - t0);
+        dictTimes.push_back(BenchNowMs() - t0);
         GetTableDefnRegistry(&defined);
     }
     DeleteFileA(dictPath.c_str());
@@ -175,11 +166,11 @@ int main()
     std::vector<double> bare, loader;
     int bareRows = 0, loaderRows = 0;
     for (int r = 0; r < kRepeats; r++) {
-        double t0 = nowMs();
+        double t0 = BenchNowMs();
         bareRows = bareWalk(doc);
-        double t1 = nowMs();
+        double t1 = BenchNowMs();
         int ok = ConstructTableDataFromXMLBuffer(doc.data(), (int)doc.size());
-        double t2 = nowMs();
+        double t2 = BenchNowMs();
         loaderRows = ok ? loadedRows() : -1;
         dropRows();
         bare.push_back(t1 - t0);
