@@ -5,9 +5,9 @@
  * Several threads and processes append to the same files. Each record (and
  * the column header of a new file together with its first record) is one
  * write call, and the appends of this session take turns through one named
- * mutex: an append-only handle alone does not keep two writers from landing
- * at the same end offset (Wine moves to the end and writes in two steps), and
- * a record lost that way is lost silently. */
+ * mutex, each writing at the end it finds under the mutex: with an
+ * append-only handle alone, Wine lost records of concurrent writers while
+ * every open and write reported success. */
 #include "net/resumerequest.h"
 #include "net/netlimits.h"
 #include "agent/agentparams.h"
