@@ -25,6 +25,7 @@
  *       ./run bench records_persist [saved [loaded]]
  * The SQLite C API works on its own file beside the program. */
 #include "benchclock.h"
+#include "benchsqlite.h"
 #include "records/connpool.h"
 #include "records/cparlo.h"
 #include "records/dbprovider.h"
@@ -92,17 +93,6 @@ static RowObject *benchRow(int i)
     sizes[1] = (INT32)strlen(name);
     sizes[2] = 8;
     return CreateNewRowObject(values, sizes);
-}
-
-static bool sqliteExec(sqlite3 *db, const char *sql)
-{
-    char *err = NULL;
-    if (sqlite3_exec(db, sql, NULL, NULL, &err) != SQLITE_OK) {
-        printf("sqlite3: %s: %s\n", sql, err ? err : "?");
-        sqlite3_free(err);
-        return false;
-    }
-    return true;
 }
 
 static void report(const char *what, double ours, double base, const char *baseName)
@@ -194,8 +184,8 @@ int main(int argc, char **argv)
     DeleteFileA("records_persist_bench.db");
     char *create = GenerateCreateTableQuery("BENCH");
     std::string pragmas = "pragma synchronous=" + synchronous + "; pragma journal_mode=" + journal;
-    if (sqlite3_open("records_persist_bench.db", &db) != SQLITE_OK || !create || !sqliteExec(db, create)
-        || !sqliteExec(db, pragmas.c_str())) {
+    if (sqlite3_open("records_persist_bench.db", &db) != SQLITE_OK || !create || !BenchSqliteExec(db, create)
+        || !BenchSqliteExec(db, pragmas.c_str())) {
         printf("the C API's database could not be prepared\n");
         return 1;
     }
@@ -230,7 +220,7 @@ int main(int argc, char **argv)
     t0 = BenchNowMs();
     int failed = 0;
     for (i = 0; i < saveRows; i++)
-        failed += !sqliteExec(db, statements[i]);
+        failed += !BenchSqliteExec(db, statements[i]);
     double base = BenchNowMs() - t0;
     char what[64];
     snprintf(what, sizeof what, "SaveTable of %d new rows", saveRows);
@@ -250,7 +240,7 @@ int main(int argc, char **argv)
         c = GetConnectionHandle("cparlodb");
         BOOL grown = ExecuteUpdate(c, grow);
         ReleaseConnectionHandle("cparlodb");
-        if (!grown || !sqliteExec(db, grow)) {
+        if (!grown || !BenchSqliteExec(db, grow)) {
             printf("the tables could not be grown to %d rows\n", loadRows);
             return 1;
         }

@@ -11,6 +11,7 @@
  *       ./run bench records_sql
  * The SQLite C API works on its own file beside the program. */
 #include "benchclock.h"
+#include "benchsqlite.h"
 #include "records/dbprovider.h"
 #include "records/odbcadapter.h"
 #include "records/sqlgen.h"
@@ -116,17 +117,6 @@ static void benchGeneration()
         printf("  the texts differ in length: %u against %u bytes\n", (unsigned)total, (unsigned)totalBase);
 }
 
-static bool sqliteExec(sqlite3 *db, const char *sql)
-{
-    char *err = NULL;
-    if (sqlite3_exec(db, sql, NULL, NULL, &err) != SQLITE_OK) {
-        printf("sqlite3: %s: %s\n", sql, err ? err : "?");
-        sqlite3_free(err);
-        return false;
-    }
-    return true;
-}
-
 static void benchDatabase()
 {
     ConnParamsEntry record = {};
@@ -149,7 +139,7 @@ static void benchDatabase()
     }
     char *create = SqliteGenCreateTableQuery("BENCH");
     ODBCExecuteUpdate(conn, "drop table BENCH");
-    if (!ODBCExecuteUpdate(conn, create) || !sqliteExec(db, create)) {
+    if (!ODBCExecuteUpdate(conn, create) || !BenchSqliteExec(db, create)) {
         printf("CREATE TABLE failed\n");
         free(create);
         sqlite3_close(db);
@@ -172,7 +162,7 @@ static void benchDatabase()
     double ours = BenchNowMs() - t0;
     t0 = BenchNowMs();
     for (int i = 0; i < kInserts; i++)
-        failed += !sqliteExec(db, statements[i]);
+        failed += !BenchSqliteExec(db, statements[i]);
     double base = BenchNowMs() - t0;
     report("10000 INSERTs (ExecuteUpdate, SQLite ODBC)", ours, base, "sqlite3_exec");
     for (int i = 0; i < kInserts; i++)
@@ -183,16 +173,16 @@ static void benchDatabase()
 
     /* Grow both tables to 100000 rows in one transaction each. */
     ODBCBeginTransaction(conn);
-    sqliteExec(db, "begin");
+    BenchSqliteExec(db, "begin");
     for (int i = kInserts; i < kReadRows; i++) {
         fillRow(&r, i);
         char *text = SqliteGenInsertQuery("BENCH", &r.row);
         ODBCExecuteUpdate(conn, text);
-        sqliteExec(db, text);
+        BenchSqliteExec(db, text);
         free(text);
     }
     ODBCCommitTransaction(conn);
-    sqliteExec(db, "commit");
+    BenchSqliteExec(db, "commit");
 
     const char *select = "select * from BENCH order by ID";
     t0 = BenchNowMs();
