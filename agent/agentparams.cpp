@@ -10,6 +10,7 @@
 #include "agent/netinfo.h"
 #include "agent/registry.h"
 #include "agent/resourceid.h"
+#include "agent/textformat.h"
 #include "agent/textutil.h"
 
 #include <stdio.h>
@@ -23,20 +24,9 @@ char *gv_localComputerName;
 
 static const char kStars[] = "****************************************************************** \n";
 
-static char *copyText(const char *text)
-{
-    if (!text)
-        return NULL;
-    size_t n = strlen(text);
-    char *copy = (char *)malloc(n + 1);
-    if (copy)
-        memcpy(copy, text, n + 1);
-    return copy;
-}
-
 static void setText(char **field, const char *text)
 {
-    char *copy = copyText(text);
+    char *copy = CopyText(text);
     free(*field);
     *field = copy;
 }
@@ -103,17 +93,17 @@ void ResetAgentParameters(void)
         *t = NULL;
     }
     memset(p, 0, sizeof(*p));
-    p->VQServerProtocol = copyText("http");
-    p->EnableRemoteOfficeMgmt = copyText("NO");
+    p->VQServerProtocol = CopyText("http");
+    p->EnableRemoteOfficeMgmt = CopyText("NO");
     p->HTTPRequestTimeout = 60000;
     p->HTTPConnectionTimeout = 30000;
     p->DataTransferRate_KBps = 1024;
     p->EnableChecksum = TRUE;
-    p->ProxyEnabled = copyText("NO");
-    p->ProxyUserName = copyText("");
-    p->ProxyPassword = copyText("");
-    p->ProxyByPass = copyText("<local>");
-    gv_vqProductCode = copyText("VQEE");
+    p->ProxyEnabled = CopyText("NO");
+    p->ProxyUserName = CopyText("");
+    p->ProxyPassword = CopyText("");
+    p->ProxyByPass = CopyText("<local>");
+    gv_vqProductCode = CopyText("VQEE");
 }
 
 DWORD InitializeServerDetailsFromRegistry(void)

@@ -3,8 +3,8 @@
  * the lock table and flushed at once, so the rotation thread never cuts a
  * line in half and the file is complete when the process dies. */
 #include "agent/log.h"
-#include "agent/textformat.h"
 #include "agent/locktable.h"
+#include "agent/textformat.h"
 
 #include <direct.h>
 #include <errno.h>
@@ -22,15 +22,6 @@ static BYTE s_level = VQ_LOG_LEVEL_DEBUG;
 /* The lock key is a heap byte of its own: its address is the key. */
 static char *s_lockKey;
 
-static char *dupText(const char *s)
-{
-    size_t n = strlen(s) + 1;
-    char *d = (char *)malloc(n);
-    if (d)
-        memcpy(d, s, n);
-    return d;
-}
-
 
 BOOL SetLogDefaults(void)
 {
@@ -40,7 +31,7 @@ BOOL SetLogDefaults(void)
     }
     if (s_fileName)
         return TRUE;
-    s_fileName = dupText("cparlo.log");
+    s_fileName = CopyText("cparlo.log");
     if (!s_fileName)
         return FALSE;
     free(s_directory);
@@ -62,8 +53,8 @@ BOOL SetLogParams(const char *fileName, const char *directory, BYTE level)
         return FALSE;
     free(s_fileName);
     free(s_directory);
-    s_fileName = dupText(fileName);
-    s_directory = dupText(directory);
+    s_fileName = CopyText(fileName);
+    s_directory = CopyText(directory);
     s_level = level;
     return s_fileName && s_directory;
 }
@@ -72,7 +63,7 @@ BOOL SetLogFileName(const char *name)
 {
     if (!name)
         return FALSE;
-    char *copy = dupText(name);
+    char *copy = CopyText(name);
     if (!copy)
         return FALSE;
     free(s_fileName);
@@ -84,7 +75,7 @@ BOOL SetLogDirectory(const char *dir)
 {
     if (!dir)
         return FALSE;
-    char *copy = dupText(dir);
+    char *copy = CopyText(dir);
     if (!copy)
         return FALSE;
     free(s_directory);
@@ -114,7 +105,7 @@ char *GetLogTimeStamp(void)
  * written with backslashes only. */
 static char *parentOf(const char *path)
 {
-    char *p = dupText(path);
+    char *p = CopyText(path);
     if (!p)
         return NULL;
     size_t n = strlen(p);

@@ -11,8 +11,8 @@
 #include "agent/textconv.h"
 #include "agent/textutil.h"
 #include "net/router.h"
-#include "records/tablestore.h"
-#include "records/xmlload.h"
+#include "records/store/tablestore.h"
+#include "records/xml/xmlload.h"
 
 #include <stdio.h>
 #include <stdlib.h>

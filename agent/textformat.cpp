@@ -3,6 +3,7 @@
 
 #include <stdio.h>
 #include <stdlib.h>
+#include <string.h>
 
 char *FormatNewTextV(const char *format, va_list ap)
 {
@@ -26,4 +27,22 @@ char *FormatNewText(const char *format, ...)
     char *text = FormatNewTextV(format, ap);
     va_end(ap);
     return text;
+}
+
+char *CopyText(const char *text)
+{
+    if (!text)
+        return NULL;
+    return CopyTextCounted(text, strlen(text));
+}
+
+char *CopyTextCounted(const char *text, size_t length)
+{
+    char *copy = (char *)malloc(length + 1);
+    if (copy) {
+        if (length)
+            memcpy(copy, text, length);
+        copy[length] = '\0';
+    }
+    return copy;
 }

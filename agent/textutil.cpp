@@ -1,6 +1,7 @@
 /* Text helpers: case-insensitive find-and-replace, lower-casing, character
  * replacement, the last component of a path or URL. */
 #include "agent/textutil.h"
+#include "agent/textformat.h"
 #include "agent/log.h"
 #include "agent/textconv.h"
 
@@ -8,17 +9,6 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
-
-static char *copyText(const char *text)
-{
-    if (!text)
-        return NULL;
-    size_t n = strlen(text) + 1;
-    char *copy = (char *)malloc(n);
-    if (copy)
-        memcpy(copy, text, n);
-    return copy;
-}
 
 static const char *shown(const char *text)
 {
@@ -58,20 +48,20 @@ char *FindAndReplaceWithNoCase(const char *input, const char *oldText, const cha
     printf("FindAndReplaceWithNoCase : newString String : %s \n", shown(newText));
     if (!input || strlen(input) < 2) {
         printf("FindAndReplaceWithNoCase : The input string is either NULL or empty string \n");
-        return copyText(input);
+        return CopyText(input);
     }
     if (!oldText || strlen(oldText) < 2) {
         printf("FindAndReplaceWithNoCase : The string to find is either NULL or empty string \n");
-        return copyText(input);
+        return CopyText(input);
     }
     if (!newText) {
         printf("FindAndReplaceWithNoCase : The replacement string is NULL \n");
-        return copyText(input);
+        return CopyText(input);
     }
     if (equalNoCase(oldText, newText)) {
         printf("FindAndReplaceWithNoCase : Both the old string and new strings are same , we are "
                "sending the input string as output ..\n");
-        return copyText(input);
+        return CopyText(input);
     }
 
     /* Occurrences are counted in the input, left to right, each search
@@ -134,7 +124,7 @@ char *ToLowerUtf8(const char *text)
 
 char *ReplaceCharInCopy(const char *text, char from, char to)
 {
-    char *copy = copyText(text);
+    char *copy = CopyText(text);
     if (copy) {
         for (char *p = copy; *p; p++) {
             if (*p == from)
@@ -150,7 +140,7 @@ char *GetLastFileName(const char *path)
     if (!path)
         return NULL;
     const char *last = strrchr(path, '\\');
-    return copyText(last ? last + 1 : path);
+    return CopyText(last ? last + 1 : path);
 }
 
 char *GetLastUrlFileName(const char *url)
@@ -159,5 +149,5 @@ char *GetLastUrlFileName(const char *url)
     if (!url)
         return NULL;
     const char *last = strrchr(url, '/');
-    return copyText(last ? last + 1 : url);
+    return CopyText(last ? last + 1 : url);
 }

@@ -26,12 +26,12 @@
  * The SQLite C API works on its own file beside the program. */
 #include "benchclock.h"
 #include "benchsqlite.h"
-#include "records/connpool.h"
+#include "records/db/connpool.h"
 #include "records/cparlo.h"
-#include "records/dbprovider.h"
-#include "records/dialects.h"
-#include "records/persist.h"
-#include "records/tablestore.h"
+#include "records/db/dbprovider.h"
+#include "records/db/dialects.h"
+#include "records/persist/persist.h"
+#include "records/store/tablestore.h"
 
 #include <sqlite3.h>
 #include <windows.h>

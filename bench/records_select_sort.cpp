@@ -3,8 +3,8 @@
  * integer column, done by both on the same rows in the same run. Prints the
  * rows each matched (they must agree), both times and the ratios. */
 #include "benchclock.h"
-#include "records/criteria.h"
-#include "records/tablestore.h"
+#include "records/store/criteria.h"
+#include "records/store/tablestore.h"
 
 #include <sqlite3.h>
 #include <windows.h>

@@ -12,10 +12,10 @@
  * The SQLite C API works on its own file beside the program. */
 #include "benchclock.h"
 #include "benchsqlite.h"
-#include "records/dbprovider.h"
-#include "records/odbcadapter.h"
-#include "records/sqlgen.h"
-#include "records/tabledefn.h"
+#include "records/db/dbprovider.h"
+#include "records/db/odbcadapter.h"
+#include "records/sql/sqlgen.h"
+#include "records/dict/tabledefn.h"
 
 #include <sqlite3.h>
 #include <windows.h>

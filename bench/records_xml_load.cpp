@@ -5,10 +5,10 @@
  * agree), both times and the ratio (target: at most 2), then the time to
  * load a dictionary file of 200 tables. */
 #include "benchclock.h"
-#include "records/datadict.h"
-#include "records/tabledefn.h"
-#include "records/tablestore.h"
-#include "records/xmlload.h"
+#include "records/dict/dictload.h"
+#include "records/dict/tabledefn.h"
+#include "records/store/tablestore.h"
+#include "records/xml/xmlload.h"
 
 #include <libxml/parser.h>
 #include <windows.h>

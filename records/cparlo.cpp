@@ -6,16 +6,17 @@
  *   11 tables; 12 identifier generator; 13 table preload (not fatal);
  *   14 default data on a database whose tables were just created. */
 #include "records/cparlo.h"
-#include "records/connparams.h"
-#include "records/connpool.h"
-#include "records/dbprovider.h"
-#include "records/dialects.h"
-#include "records/mempool.h"
-#include "records/persist.h"
-#include "records/seqgen.h"
-#include "records/sqllimits.h"
-#include "records/tabledefn.h"
-#include "records/tablestore.h"
+#include "records/db/connparams.h"
+#include "records/db/connpool.h"
+#include "records/db/dbprovider.h"
+#include "records/db/dialects.h"
+#include "records/base/mempool.h"
+#include "records/persist/persist.h"
+#include "records/persist/seqgen.h"
+#include "records/base/reclimits.h"
+#include "records/dict/tabledefn.h"
+#include "records/store/notify.h"
+#include "records/store/tablestore.h"
 
 #include "agent/log.h"
 
@@ -58,9 +59,16 @@ static BOOL loadTablesAndDefaults(BOOL created)
     return TRUE;
 }
 
+void ConnectStoreHooks(void)
+{
+    SetStoreIdentifierSource(GenerateID);
+    SetStoreRowChangeHook(SendNotification);
+}
+
 BOOL InitCParlo(char *root)
 {
     LogTrace("@@ Inside InitCParlo @@\n");
+    ConnectStoreHooks();
     SetCParloRoot(root);
     if (!SetLogDefaults() || !OpenLogFile())
         return FALSE;

@@ -8,6 +8,13 @@
 
 #include <windows.h>
 
+/* Fills the table store's hooks (tablestore.h) with the services of the
+ * floors above it: identifiers from the sequence generator (GenerateID) and
+ * row changes for the notification service (SendNotification). InitCParlo
+ * does it first; a program that uses the store and the table-data loader
+ * without InitCParlo calls it itself. Calling it again changes nothing. */
+void ConnectStoreHooks(void);
+
 /* A non-null path becomes the framework root (the caller keeps it alive); a
  * null path logs DEBUG "Default Path Used" and keeps the earlier root. */
 void SetCParloRoot(char *path);

@@ -4,12 +4,12 @@
  * restarts the framework, shows that the same rows came back, and that the
  * identifiers of a new start continue after the batch the first start
  * reserved. */
-#include "records/connpool.h"
+#include "records/db/connpool.h"
 #include "records/cparlo.h"
-#include "records/persist.h"
-#include "records/seqgen.h"
-#include "records/sqltext.h"
-#include "records/tablestore.h"
+#include "records/persist/persist.h"
+#include "records/persist/seqgen.h"
+#include "records/sql/sqltext.h"
+#include "records/store/tablestore.h"
 
 #include <stdio.h>
 #include <stdlib.h>

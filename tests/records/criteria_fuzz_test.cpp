@@ -2,8 +2,8 @@
  * never crash, must reject exactly the texts a reference parser written here
  * rejects, and every accepted text must select exactly the rows that a
  * reference evaluator written here selects. */
-#include "records/criteria.h"
-#include "records/tablestore.h"
+#include "records/store/criteria.h"
+#include "records/store/tablestore.h"
 #include "recordfixture.h"
 
 #include "agent/locktable.h"

@@ -1,7 +1,8 @@
 /* The criteria language: what parses, how it groups, how literals convert
  * and how leaves compare by column type. */
-#include "records/criteria.h"
-#include "records/datetime.h"
+#include "records/store/criteria.h"
+#include "records/base/textvalue.h"
+#include "records/base/datetime.h"
 #include "recordfixture.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 /* The framework's region allocator: alignment, zeroed blocks, requests
  * larger than a chunk, copies, and the reference-counted process pool. */
-#include "records/mempool.h"
-#include "records/sqllimits.h"
+#include "records/base/mempool.h"
+#include "records/base/reclimits.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 /* Row-change notifications: event filters, table lists, duplicate and
  * disabled listeners, and what the table store delivers. */
-#include "records/notify.h"
+#include "records/store/notify.h"
 #include "recordfixture.h"
 #include "support/scratchlog.h"
 

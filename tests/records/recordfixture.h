@@ -3,7 +3,7 @@
 #ifndef VQ_TESTS_RECORDFIXTURE_H
 #define VQ_TESTS_RECORDFIXTURE_H
 
-#include "records/tablestore.h"
+#include "records/store/tablestore.h"
 
 #include <string>
 #include <vector>

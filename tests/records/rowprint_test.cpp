@@ -1,7 +1,7 @@
 /* Print and text forms of tables, views and results: one header line of
  * column names, one line per row, each cell in its type's format. */
-#include "records/datetime.h"
-#include "records/tablestore.h"
+#include "records/base/datetime.h"
+#include "records/store/tablestore.h"
 #include "recordfixture.h"
 
 #include "agent/log.h"

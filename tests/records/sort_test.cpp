@@ -1,7 +1,7 @@
 /* SortResultSet: the order must be exactly what the adjacent-swap sort of
  * the entry list gives (equal keys never swapped), including NULL and short
  * cells, and empty or one-row results. */
-#include "records/tablestore.h"
+#include "records/store/tablestore.h"
 #include "recordfixture.h"
 
 #include <gtest/gtest.h>

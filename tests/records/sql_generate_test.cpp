@@ -4,9 +4,9 @@
  * the dispatch to a table's dialect. The statements themselves run on their
  * engines in records_db_tests. */
 #include "db/sqlschema.h"
-#include "records/connparams.h"
-#include "records/dialects.h"
-#include "records/sqltext.h"
+#include "records/db/connparams.h"
+#include "records/db/dialects.h"
+#include "records/sql/sqltext.h"
 #include "support/scratchlog.h"
 
 #include <gtest/gtest.h>

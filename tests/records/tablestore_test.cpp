@@ -1,8 +1,8 @@
 /* The table store: registry and creation, row changes and their flags,
  * selection with and without criteria, the result cursor, column lookups and
  * the criteria lock. */
-#include "records/criteria.h"
-#include "records/tablestore.h"
+#include "records/store/criteria.h"
+#include "records/store/tablestore.h"
 #include "recordfixture.h"
 
 #include "agent/locktable.h"

@@ -2,9 +2,9 @@
  * and keys read from files, the structural faults that abandon a table, the
  * list file with its fallback to the framework root, the lookups and the
  * print, and the framework's own data directory. */
-#include "records/datadict.h"
-#include "records/tabledefn.h"
-#include "records/tablestore.h"
+#include "records/dict/dictload.h"
+#include "records/dict/tabledefn.h"
+#include "records/store/tablestore.h"
 #include "recordfixture.h"
 
 #include "agent/log.h"

@@ -2,9 +2,9 @@
  * and never hold a key twice, column values, and the refusals of retrieval
  * that come before any query. (The foreign-key order of tables is tested
  * through SortTablesForDO with the persistence tests.) */
-#include "records/dataobject.h"
-#include "records/datadict.h"
-#include "records/personality.h"
+#include "records/object/dataobject.h"
+#include "records/dict/dictload.h"
+#include "records/object/personality.h"
 #include "recordfixture.h"
 #include "support/scratchlog.h"
 #include "support/testutil.h"

@@ -9,7 +9,7 @@
 
 #include <string>
 
-#include "records/datetime.h"
+#include "records/base/datetime.h"
 
 namespace {
 

@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "records/hashmap.h"
-#include "records/strutil.h"
+#include "records/base/hashmap.h"
+#include "records/base/strutil.h"
 
 namespace {
 

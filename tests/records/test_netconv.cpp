@@ -10,7 +10,7 @@
 
 #include <string>
 
-#include "records/netconv.h"
+#include "records/base/netconv.h"
 
 namespace {
 

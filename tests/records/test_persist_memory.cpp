@@ -2,11 +2,11 @@
  * lists' failures, the personality file's checks against the dictionary,
  * and data objects in memory (key strings, insert, update, delete, the
  * order of tables for saving). */
-#include "records/dataobject.h"
-#include "records/datadict.h"
-#include "records/persist.h"
-#include "records/personality.h"
-#include "records/tabledefn.h"
+#include "records/object/dataobject.h"
+#include "records/dict/dictload.h"
+#include "records/persist/persist.h"
+#include "records/object/personality.h"
+#include "records/dict/tabledefn.h"
 #include "recordfixture.h"
 #include "support/scratchlog.h"
 #include "support/testutil.h"

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "records/strutil.h"
+#include "records/base/strutil.h"
 
 namespace {
 

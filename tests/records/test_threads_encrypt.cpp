@@ -5,8 +5,8 @@
 #include <windows.h>
 #include <string.h>
 
-#include "records/encrypt.h"
-#include "records/threads.h"
+#include "records/base/encrypt.h"
+#include "records/base/threads.h"
 
 namespace {
 

@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "agent/locktable.h"
-#include "records/msgqueue.h"
-#include "records/vector.h"
+#include "records/base/msgqueue.h"
+#include "records/base/vector.h"
 
 namespace {
 

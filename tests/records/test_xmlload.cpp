@@ -2,10 +2,10 @@
  * selection, reference texts and the AutoID map, keys inherited from
  * enclosing elements and found below, the level rules of the walk, the
  * three loaders' failures, and documents built to exhaust the loader. */
-#include "records/datadict.h"
-#include "records/datetime.h"
-#include "records/tablestore.h"
-#include "records/xmlload.h"
+#include "records/dict/dictload.h"
+#include "records/base/datetime.h"
+#include "records/store/tablestore.h"
+#include "records/xml/xmlload.h"
 #include "recordfixture.h"
 
 #include "support/scratchlog.h"

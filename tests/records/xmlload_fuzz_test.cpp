@@ -5,10 +5,10 @@
  * a table-data load succeeds exactly when a reference walk written here
  * says it must, a failure is logged, and the rows added are exactly those
  * the reference walk counts (the rows before a failure stay, no others). */
-#include "records/datadict.h"
-#include "records/tabledefn.h"
-#include "records/tablestore.h"
-#include "records/xmlload.h"
+#include "records/dict/dictload.h"
+#include "records/dict/tabledefn.h"
+#include "records/store/tablestore.h"
+#include "records/xml/xmlload.h"
 #include "recordfixture.h"
 
 #include "agent/log.h"

@@ -3,11 +3,11 @@
  * connections, one environment shared by all connections, the provider
  * slots, and the ODBC installer's failure under Wine. */
 #include "agent/log.h"
-#include "records/connparams.h"
-#include "records/connpool.h"
-#include "records/dbprovider.h"
-#include "records/odbcadapter.h"
-#include "records/sqllimits.h"
+#include "records/db/connparams.h"
+#include "records/db/connpool.h"
+#include "records/db/dbprovider.h"
+#include "records/db/odbcadapter.h"
+#include "records/base/reclimits.h"
 #include "support/scratchlog.h"
 #include "support/testutil.h"
 

@@ -4,10 +4,10 @@
  * opened, the dictionary's tables are created in the database and the
  * identifier generator starts; the listed tables are loaded and, the tables
  * being new, the default data is stored. */
-#include "records/connparams.h"
-#include "records/connpool.h"
+#include "records/db/connparams.h"
+#include "records/db/connpool.h"
 #include "records/cparlo.h"
-#include "records/odbcadapter.h"
+#include "records/db/odbcadapter.h"
 #include "support/testutil.h"
 
 #include <gtest/gtest.h>

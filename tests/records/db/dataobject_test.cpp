@@ -4,10 +4,10 @@
  * only, and a select-query model. Customers 1 and 2; orders 10 and 11 of
  * customer 1, 20 of customer 2; lines 10/1, 10/2 and 20/1. */
 #include "records/cparlo.h"
-#include "records/connpool.h"
-#include "records/dataobject.h"
-#include "records/personality.h"
-#include "records/coltypes.h"
+#include "records/db/connpool.h"
+#include "records/object/dataobject.h"
+#include "records/object/personality.h"
+#include "records/base/coltypes.h"
 #include "support/dbengine.h"
 #include "support/testutil.h"
 

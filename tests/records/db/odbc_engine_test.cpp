@@ -4,10 +4,10 @@
  * the dialect's INSERT, changed with its UPDATE and DELETE, read back with
  * its SELECTs through ODBCExecuteQuery and ConvertResultSetToRow, and
  * compared with what was written, type by type. */
-#include "records/coltypes.h"
-#include "records/dbprovider.h"
-#include "records/dialects.h"
-#include "records/odbcadapter.h"
+#include "records/base/coltypes.h"
+#include "records/db/dbprovider.h"
+#include "records/db/dialects.h"
+#include "records/db/odbcadapter.h"
 #include "sqlschema.h"
 
 #include <gtest/gtest.h>

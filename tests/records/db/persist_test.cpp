@@ -6,15 +6,16 @@
  * a database stopped in the middle of SaveTable loses and duplicates no row
  * once it is back. The statements are watched through a provider placed in
  * front of the ODBC adapter on the table's connection. */
-#include "records/connparams.h"
-#include "records/connpool.h"
+#include "records/db/connparams.h"
+#include "records/base/textvalue.h"
+#include "records/db/connpool.h"
 #include "records/cparlo.h"
-#include "records/criteria.h"
-#include "records/dbprovider.h"
-#include "records/odbcadapter.h"
-#include "records/persist.h"
-#include "records/sqltext.h"
-#include "records/tablestore.h"
+#include "records/store/criteria.h"
+#include "records/db/dbprovider.h"
+#include "records/db/odbcadapter.h"
+#include "records/persist/persist.h"
+#include "records/sql/sqltext.h"
+#include "records/store/tablestore.h"
 #include "support/dbengine.h"
 #include "support/testutil.h"
 

@@ -2,9 +2,9 @@
  * table of three generators (one named with a quote and a backslash):
  * batches of 300, restart, two threads, a lost state table. */
 #include "records/cparlo.h"
-#include "records/connpool.h"
-#include "records/seqgen.h"
-#include "records/tablestore.h"
+#include "records/db/connpool.h"
+#include "records/persist/seqgen.h"
+#include "records/store/tablestore.h"
 #include "support/dbengine.h"
 #include "support/testutil.h"
 

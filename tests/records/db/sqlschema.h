@@ -6,10 +6,10 @@
 #ifndef VQ_TESTS_SQLSCHEMA_H
 #define VQ_TESTS_SQLSCHEMA_H
 
-#include "records/coltypes.h"
-#include "records/datetime.h"
-#include "records/sqlgen.h"
-#include "records/tabledefn.h"
+#include "records/base/coltypes.h"
+#include "records/base/datetime.h"
+#include "records/sql/sqlgen.h"
+#include "records/dict/tabledefn.h"
 
 #include <stdlib.h>
 #include <string.h>

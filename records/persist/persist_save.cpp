@@ -1,0 +1,143 @@
+/* Writing tables back to their databases: each row by its flags becomes an
+ * INSERT, UPDATE or DELETE on the table's connection, and returns to the
+ * stored state when its statement succeeds; the saving of every table and
+ * of the tables of savetableslist.txt. */
+#include "records/persist/persist.h"
+#include "records/db/connparams.h"
+#include "records/db/connpool.h"
+#include "records/store/criteria.h"
+#include "records/db/dialects.h"
+#include "records/persist/persistconn.h"
+#include "records/base/reclimits.h"
+
+#include "agent/locktable.h"
+#include "agent/log.h"
+#include "agent/textformat.h"
+
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+RowSaveAction GetRowSaveAction(BYTE flags)
+{
+    if ((flags & (ROW_FLAG_STORED | ROW_FLAG_DELETED)) == (ROW_FLAG_STORED | ROW_FLAG_DELETED))
+        return ROW_SAVE_DELETE;
+    switch (flags) {
+    case 0:
+    case ROW_FLAG_STORED:
+        return ROW_SAVE_NOTHING;
+    case ROW_FLAG_NEW:
+    case ROW_FLAG_NEW | ROW_FLAG_MODIFIED:
+        return ROW_SAVE_INSERT;
+    case ROW_FLAG_STORED | ROW_FLAG_MODIFIED:
+        return ROW_SAVE_UPDATE;
+    default:
+        return ROW_SAVE_LEFT_ALONE;
+    }
+}
+
+/* Writes one row: TRUE when its statement ran. */
+static BOOL saveRow(DBConnection *c, const char *tableName, RowObject *row, RowSaveAction action)
+{
+    char *statement = NULL;
+    if (action == ROW_SAVE_INSERT)
+        statement = GenerateInsertQuery(tableName, row);
+    else if (action == ROW_SAVE_UPDATE)
+        statement = GenerateUpdateQuery(tableName, row);
+    else
+        statement = GenerateDeleteQuery(tableName, row);
+    if (!statement) {
+        LogError("QueryPtr is NULL.\n");
+        return FALSE;
+    }
+    BOOL ok = ExecuteUpdate(c, statement);
+    if (!ok) {
+        LogError("Error in executing update query \n");
+        LogError("QUERY : %s\n", statement);
+    }
+    free(statement);
+    return ok;
+}
+
+int SaveTable(const char *tableName)
+{
+    LogTrace("@@@ Inside SaveTable @@@\n");
+    TableData *t = GetTableDataByName(tableName);
+    if (!t || t->kind != TABLE_KIND_TABLE)
+        return 0;
+    const void *lockKey = GetCriteriaLockKey();
+    if (!AcquireLock(lockKey))
+        return 0;
+    const char *connectionName = NULL;
+    DBConnection *c = TakeTableConnection(t->name, &connectionName);
+    if (!c) {
+        LogError("SaveTable : no connection for %s\n", t->name);
+        ReleaseLock(lockKey);
+        return 0;
+    }
+    INT32 failed = 0;
+    RowObject *row = t->firstRow;
+    while (row) {
+        RowObject *next = row->next;
+        RowSaveAction action = GetRowSaveAction(row->flags);
+        if (action == ROW_SAVE_INSERT || action == ROW_SAVE_UPDATE || action == ROW_SAVE_DELETE) {
+            if (!saveRow(c, t->name, row, action)) {
+                failed++;
+            } else if (action == ROW_SAVE_DELETE) {
+                row->flags = ROW_FLAG_DELETED;
+                DeleteRowObject(t->name, row);
+            } else {
+                row->flags = ROW_FLAG_STORED;
+            }
+        }
+        row = next;
+    }
+    if (failed > 0) {
+        LogError("SaveTable : %d row(s) of %s not saved; they keep their flags.\n", (int)failed, t->name);
+        CheckConnectionAfterFailure(c, connectionName, t->name);
+    }
+    ReleaseConnectionHandle(connectionName);
+    ReleaseLock(lockKey);
+    return failed == 0 ? 1 : 0;
+}
+
+BOOL SaveAllTables(void)
+{
+    LogTrace("@@@ Inside SaveAllTables @@@\n");
+    INT32 count = 0;
+    TableData **tables = GetTableRegistry(&count);
+    BOOL all = TRUE;
+    for (INT32 i = 0; i < count; i++)
+        if (tables[i]->kind == TABLE_KIND_TABLE && SaveTable(tables[i]->name) != 1)
+            all = FALSE;
+    return all;
+}
+
+BOOL SaveTablesFromList(void)
+{
+    char *path = gv_cParloRoot ? FormatNewText("%s/data/%s", gv_cParloRoot, PERSIST_SAVELIST_NAME) : NULL;
+    FILE *f = path ? fopen(path, "r") : NULL;
+    free(path);
+    if (!f) {
+        LogError("No tables to be saved.\n");
+        return TRUE;
+    }
+    BOOL all = TRUE;
+    char line[PERSIST_MAX_LIST_LINE + 2];
+    while (fgets(line, sizeof line, f)) {
+        size_t n = strcspn(line, " \t\r\n");
+        BOOL cut = strchr(line, '\n') == NULL && !feof(f);
+        line[n] = '\0';
+        if (cut) {
+            int ch;
+            while ((ch = fgetc(f)) != EOF && ch != '\n') {
+            }
+        }
+        if (n == 0)
+            continue;
+        if (SaveTable(line) != 1)
+            all = FALSE;
+    }
+    fclose(f);
+    return all;
+}

@@ -1,0 +1,58 @@
+/* Release of the result-set form. Date and time cells hold a BrnDateTime
+ * whose parts are blocks of their own. */
+#include "records/sql/resultset.h"
+#include "records/base/coltypes.h"
+#include "records/base/datetime.h"
+
+#include <stdlib.h>
+
+ResultRow *NewResultRow(INT32 columnCount)
+{
+    size_t cells = columnCount > 0 ? (size_t)columnCount : 1;
+    ResultRow *row = (ResultRow *)calloc(1, sizeof *row + cells * sizeof(ResultCell));
+    if (row)
+        row->cells = (ResultCell *)(row + 1);
+    return row;
+}
+
+void FreeResultCell(ResultCell *cell, BYTE type)
+{
+    if (!cell)
+        return;
+    if (cell->value && cell->size == BRN_DATETIME_SIZE
+        && (type == BRN_SQL_DATE || type == BRN_SQL_TIME || type == BRN_SQL_DATETIME)) {
+        BrnDateTime *dt = (BrnDateTime *)cell->value;
+        free(dt->date);
+        free(dt->time);
+    }
+    free(cell->value);
+    free(cell->text);
+    cell->value = NULL;
+    cell->text = NULL;
+    cell->size = 0;
+    cell->textLength = 0;
+}
+
+void FreeResultRow(ResultRow *row, const ResultColumn *columns, INT32 columnCount)
+{
+    if (!row)
+        return;
+    if (row->cells)
+        for (INT32 i = 0; i < columnCount; i++)
+            FreeResultCell(&row->cells[i], columns ? columns[i].type : 0);
+    free(row);
+}
+
+void FreeResultSet(ResultSet *set)
+{
+    if (!set)
+        return;
+    ResultRow *r = set->firstRow;
+    while (r) {
+        ResultRow *next = r->next;
+        FreeResultRow(r, set->columns, set->columnCount);
+        r = next;
+    }
+    free(set->columns);
+    free(set);
+}

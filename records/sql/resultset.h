@@ -1,0 +1,54 @@
+/* The result-set form of a database query: column descriptions (name and
+ * framework type code) and the rows in fetch order, each a list of cells in
+ * column order. A cell holds its value converted to the column's type code
+ * and the text the database delivered, so that a reader knowing the table's
+ * own column types can convert it again. */
+#ifndef VQ_RECORDS_SQL_RESULTSET_H
+#define VQ_RECORDS_SQL_RESULTSET_H
+
+#include <windows.h>
+
+#include "records/base/reclimits.h"
+
+typedef struct ResultColumn {
+    char name[ODBC_COLUMN_NAME_MAX + 1];
+    BYTE type;              /* framework type code from the SQL type */
+    SHORT sqlType;          /* the SQL type the driver reported */
+    BOOL binary;            /* read as bytes, not as text */
+} ResultColumn;
+
+typedef struct ResultCell {
+    BYTE *value;            /* value buffer of the column's type; NULL = NULL */
+    INT32 size;             /* 0 for NULL */
+    char *text;             /* the delivered text (bytes for binary columns);
+                             * NULL for a NULL cell */
+    INT32 textLength;
+} ResultCell;
+
+typedef struct ResultRow {
+    ResultCell *cells;      /* columnCount cells, in the row's own block */
+    struct ResultRow *next;
+} ResultRow;
+
+typedef struct ResultSet {
+    ResultColumn *columns;
+    INT32 columnCount;
+    ResultRow *firstRow;
+    ResultRow *lastRow;
+    INT32 rowCount;
+} ResultSet;
+
+/* A new row of `columnCount` empty cells, the row and its cells one block;
+ * NULL when out of memory. */
+ResultRow *NewResultRow(INT32 columnCount);
+
+/* Frees a cell's buffers (a date value's parts too); the cell is emptied. */
+void FreeResultCell(ResultCell *cell, BYTE type);
+
+/* Frees one row of a set with `columns`. */
+void FreeResultRow(ResultRow *row, const ResultColumn *columns, INT32 columnCount);
+
+/* Frees the set with all its rows; NULL is accepted. */
+void FreeResultSet(ResultSet *set);
+
+#endif
