@@ -5,19 +5,8 @@
 
 #include <windows.h>
 
-#define VQ_AGENT_KEY "Software\\Brennic\\Velquin\\VQAgent"
-
-/* The settings the agent's logging start builds; they live for the rest of
- * the process (they are also the rotation timer's context). */
-struct LoggerSettings {
-    char *fileName;
-    char *logDirectory;
-    int maxBackupCount;     /* 5 */
-    int maxFileSize;        /* 2000000 bytes */
-    int timerPeriodMs;      /* 900000 */
-    int openMode;           /* 1 append, 2 truncate */
-    BOOL useTimer;
-};
+#include "agent/agentkeys.h"
+#include "agent/logrotate.h"
 
 /* Rotates, then opens the log. Returns the error of reading the install
  * directory, else 0 (also when the file itself could not be opened). */

@@ -6,12 +6,7 @@
 
 #include <windows.h>
 
-#ifndef VQ_AGENT_KEY
-#define VQ_AGENT_KEY           "Software\\Brennic\\Velquin\\VQAgent"
-#endif
-#define VQ_SERVERINFO_KEY      "Software\\Brennic\\Velquin\\VQAgent\\ServerInfo"
-#define VQ_SYSTEMDETAILS_KEY   "Software\\Brennic\\Velquin\\VQAgent\\SystemDetails"
-#define VQ_SETTINGS_KEY        "Software\\Brennic\\Velquin\\VQAgent\\Settings"
+#include "agent/agentkeys.h"
 
 /* Result of InitializeAgentParameters for a computer marked as imaged. */
 #define VQ_IMAGED_COMPUTER 10047

@@ -79,21 +79,3 @@ void LogErrorMessage(DWORD code)
 {
     free(Message(code));
 }
-
-void LogLastErrorMessage(void)
-{
-    DWORD code = GetLastError();
-    char *system = NULL;
-    DWORD n = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                                 FORMAT_MESSAGE_IGNORE_INSERTS,
-                             NULL, code, 0, (LPSTR)&system, 0, NULL);
-    if (n != 0 && system) {
-        LogError(" Error Message: %s\n", system);
-    } else {
-        char *text = OfficeUpdateError(code);
-        LogError(" Error Message: %s\n", text ? text : "");
-        free(text);
-    }
-    if (system)
-        LocalFree(system);
-}

@@ -15,7 +15,4 @@ void MessageA(DWORD code);
 /* Message(code), then releases the text. */
 void LogErrorMessage(DWORD code);
 
-/* ERROR " Error Message: %s\n" with the text of GetLastError(). */
-void LogLastErrorMessage(void);
-
 #endif

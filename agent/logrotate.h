@@ -8,7 +8,17 @@
 
 #include <windows.h>
 
-#include "agent/agentlog.h"
+/* The settings the agent's logging start builds; they live for the rest of
+ * the process (they are also the rotation timer's context). */
+struct LoggerSettings {
+    char *fileName;
+    char *logDirectory;
+    int maxBackupCount;     /* 5 */
+    int maxFileSize;        /* 2000000 bytes */
+    int timerPeriodMs;      /* 900000 */
+    int openMode;           /* 1 append, 2 truncate */
+    BOOL useTimer;
+};
 
 /* Creates the timer queue (when settings->useTimer), runs the first pass and
  * arms the timer; without the timer flag runs one pass only. `settings` must

@@ -3,6 +3,7 @@
  * result, messages under the operation's own name. */
 #include "agent/registry.h"
 #include "agent/errortext.h"
+#include "agent/lasterror.h"
 #include "agent/log.h"
 #include "agent/textconv.h"
 

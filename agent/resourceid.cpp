@@ -1,7 +1,7 @@
 /* Resource identifier from the agent's registry, with the fall back to the
  * management server that the program provides. */
 #include "agent/resourceid.h"
-#include "agent/agentparams.h"
+#include "agent/agentkeys.h"
 #include "agent/log.h"
 #include "agent/registry.h"
 

@@ -2,7 +2,7 @@
  * UTF-8, so the "ANSI" conversion uses code page 65001 too; invalid UTF-8
  * comes out with U+FFFD in place of the bad bytes. */
 #include "agent/textconv.h"
-#include "agent/errortext.h"
+#include "agent/lasterror.h"
 #include "agent/log.h"
 
 #include <stdlib.h>

@@ -10,6 +10,7 @@
  * net_resume_bitrate. */
 #include "benchclock.h"
 #include "net/bitrate.h"
+#include "net/blockrate.h"
 #include "net/download.h"
 #include "net/httpengine.h"
 #include "net/resumehandler.h"

@@ -3,7 +3,7 @@
  * agent runtime asks the management server for a missing resource
  * identifier through the network client and the record framework. */
 #include "agent/resourceid.h"
-#include "agent/resourceid_server.h"
+#include "driver/resourceid_server.h"
 #include "driver/deployment.h"
 
 int main(int argc, char **argv)

@@ -8,15 +8,13 @@
  * mutex, each writing at the end it finds under the mutex: with an
  * append-only handle alone, Wine lost records of concurrent writers while
  * every open and write reported success. */
-#include "net/resumerequest.h"
+#include "net/accesslog.h"
+#include "net/httpengine.h"
 #include "net/netlimits.h"
-#include "agent/agentparams.h"
 #include "agent/fileutil.h"
 #include "agent/log.h"
 #include "agent/textconv.h"
 #include "agent/textformat.h"
-#include "agent/textutil.h"
-#include "agent/timetext.h"
 
 #include <stdlib.h>
 #include <string.h>
@@ -125,28 +123,4 @@ BOOL AppendAccessLogRecord(const char *path, const char *record)
         CloseHandle(turn);
     free(widePath);
     return ok;
-}
-
-void ResumeRequest::PrintHTTPAccessLog(DWORD result)
-{
-    const char *installDir = gv_agentParams.VQAgentInstallDir;
-    if (!installDir)
-        return;
-    char *path = FormatNewText(result == 0 ? "%slogs\\downloadSuccessAccess.log" : "%slogs\\downloadFailureAccess.log",
-                               installDir);
-    if (!path)
-        return;
-    LogDebug("downloadaccesslog : %s \n", path);
-    char *fileName = GetLastUrlFileName(handler.urlNarrow ? handler.urlNarrow : "");
-    char *endTime = NULL;
-    GetTimeText(TRUE, &endTime);
-    char *record = FormatAccessLogRecord(handler.logPrefix, fileName, requestType, contentLength, result, total,
-                                         endTime, server, (int)port, url);
-    /* A file that cannot be opened is skipped: the download's result stands. */
-    if (record)
-        AppendAccessLogRecord(path, record);
-    free(record);
-    free(endTime);
-    free(fileName);
-    free(path);
 }

@@ -4,10 +4,13 @@
  * followed by a pause that stretches the cycle to 600 ms. The blocks gather
  * in a temporary file that is delivered only when whole. */
 #include "net/bitrate.h"
-#include "net/download.h"
+#include "net/blockrate.h"
+#include "net/headerquery.h"
 #include "net/httpengine.h"
 #include "net/httperrortext.h"
 #include "net/netlimits.h"
+#include "net/resumebitrate.h"
+#include "net/tempfile.h"
 #include "agent/agentparams.h"
 #include "agent/fileutil.h"
 #include "agent/errortext.h"
@@ -17,23 +20,6 @@
 #include <stdlib.h>
 #include <string.h>
 #include <wchar.h>
-
-DWORD BitrateBlockSize(DWORD rateKBps)
-{
-    return (rateKBps ? rateKBps : VQ_NET_DEFAULT_RATE_KBPS) * VQ_NET_BLOCK_BYTES_PER_KBPS;
-}
-
-DWORD BitratePauseMs(DWORD elapsedMs)
-{
-    return elapsedMs < VQ_NET_SLOW_BLOCK_MS ? VQ_NET_BLOCK_CYCLE_MS - elapsedMs : VQ_NET_SLOW_BLOCK_PAUSE_MS;
-}
-
-DWORD BitrateClockMs(void)
-{
-    SYSTEMTIME t;
-    GetLocalTime(&t);
-    return ((t.wHour * 60u + t.wMinute) * 60u + t.wSecond) * 1000u + t.wMilliseconds;
-}
 
 /* The HEAD request: 0 with the content length, or the result that ends the
  * download. The handles are closed. */

@@ -1,22 +1,11 @@
 /* Bit-rate limited downloads: the file is fetched as a series of range
  * requests of a fixed block size, each on a fresh connection, with a pause
- * after each block so that a block cycle lasts at least 600 ms. */
+ * after each block so that a block cycle lasts at least 600 ms (blockrate.h). */
 #ifndef VQ_NET_BITRATE_H
 #define VQ_NET_BITRATE_H
 
 #include <windows.h>
 #include <winhttp.h>
-
-/* Bytes per block for `rateKBps` (rate x 500; the default rate for 0). */
-DWORD BitrateBlockSize(DWORD rateKBps);
-
-/* Pause after a block that took `elapsedMs`: 600 - elapsed below 450 ms,
- * else 100 ms. */
-DWORD BitratePauseMs(DWORD elapsedMs);
-
-/* Milliseconds of the day on the local clock: a block cycle's two readings
- * (their difference taken unsigned, so one across midnight counts as long). */
-DWORD BitrateClockMs(void);
 
 /* The transfer of mode 1, with the block size from the agent's
  * "DataTransferRate_KBps". Results as InternetGetRequestEx; a missing
@@ -32,17 +21,5 @@ DWORD InternetGetRequestByBitrate(BOOL useProxy, const char *protocol, const wch
                                   const wchar_t *proxyPassword, const wchar_t *url,
                                   const wchar_t *destination, char **out, DWORD requestType,
                                   BOOL keepAlive);
-
-/* The bit-rate limited resumable download: the blocks go to the partial
- * file of the resumable download (resumerequest.h), so an interrupted
- * download goes on from where it stopped on the next run. Results as
- * ResumeGetRequestEx; three blocks in a row that bring no byte end it with
- * VQ_NET_INCOMPLETE_FILE, as do two failed tries of one block. */
-DWORD ResumeGetRequestByBitrate(BOOL useProxy, const char *protocol, const wchar_t *server,
-                                INTERNET_PORT port, const wchar_t *proxyServer,
-                                const wchar_t *proxyBypass, const wchar_t *proxyUser,
-                                const wchar_t *proxyPassword, const wchar_t *url,
-                                const wchar_t *destination, char **out, DWORD requestType,
-                                BOOL keepAlive);
 
 #endif

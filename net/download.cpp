@@ -6,10 +6,12 @@
  * for the rest. */
 #include "net/download.h"
 #include "net/gunzip.h"
+#include "net/headerquery.h"
 #include "net/httpengine.h"
 #include "net/httperrortext.h"
 #include "net/netlimits.h"
 #include "net/resumerequest.h"
+#include "net/tempfile.h"
 #include "agent/agentparams.h"
 #include "agent/errortext.h"
 #include "agent/fileutil.h"
@@ -60,56 +62,6 @@ static BOOL responseIsGzip(HINTERNET request)
     return gzip;
 }
 
-DWORD QueryContentLength(HINTERNET request, DWORD *length, const char *caller)
-{
-    wchar_t text[VQ_NET_CONTENT_LENGTH_CHARS];
-    DWORD size = sizeof(text) - sizeof(wchar_t);
-    memset(text, 0, sizeof(text));
-    *length = 0;
-    if (!WinHttpQueryHeaders(request, WINHTTP_QUERY_CONTENT_LENGTH, WINHTTP_HEADER_NAME_BY_INDEX,
-                             text, &size, WINHTTP_NO_HEADER_INDEX))
-        return GetLastError();
-    const wchar_t *p = text;
-    while (*p == L' ' || *p == L'\t')
-        p++;
-    unsigned long long value = 0;
-    for (; *p >= L'0' && *p <= L'9'; p++) {
-        value = value * 10 + (unsigned)(*p - L'0');
-        if (value > VQ_NET_MAX_CONTENT_LENGTH) {
-            LogError("%s : Content Length %S is larger than %llu bytes, the largest download this "
-                     "agent can take \n", caller, text, VQ_NET_MAX_CONTENT_LENGTH);
-            return ERROR_FILE_TOO_LARGE;
-        }
-    }
-    *length = (DWORD)value;
-    return 0;
-}
-
-BOOL QueryContentRangeStart(HINTERNET request, DWORD *start)
-{
-    wchar_t text[128];
-    DWORD size = sizeof(text) - sizeof(wchar_t);
-    memset(text, 0, sizeof(text));
-    if (!WinHttpQueryHeaders(request, WINHTTP_QUERY_CONTENT_RANGE, WINHTTP_HEADER_NAME_BY_INDEX, text,
-                             &size, WINHTTP_NO_HEADER_INDEX))
-        return FALSE;
-    const wchar_t *p = wcsstr(text, L"bytes");
-    if (!p)
-        return FALSE;
-    p += 5;
-    while (*p == L' ' || *p == L'=')
-        p++;
-    if (*p < L'0' || *p > L'9')
-        return FALSE;
-    unsigned long long value = 0;
-    for (; *p >= L'0' && *p <= L'9' && value <= 0xFFFFFFFFull; p++)
-        value = value * 10 + (unsigned)(*p - L'0');
-    if (value > 0xFFFFFFFFull)
-        return FALSE;
-    *start = (DWORD)value;
-    return TRUE;
-}
-
 /* Content-Length of the response into *length (0 when the header is
  * missing). 0 or the error that ends the download. */
 static DWORD readContentLength(HINTERNET request, DWORD *length)
@@ -147,32 +99,6 @@ static void closeDownloadHandles(RequestHandles *handles)
         HttpGetLastError(error);
     }
     handles->request = handles->connection = handles->session = VQ_NO_HANDLE;
-}
-
-wchar_t *DownloadTempFileName(const wchar_t *destination, DWORD requestType, const char *caller)
-{
-    if (requestType == DOWNLOAD_FILE) {
-        if (!destination)
-            return NULL;
-        DWORD error = CreateFolder(destination, FALSE);
-        if (error != 0)
-            LogError("%s : Failed to create the destination directory for the destination file %S \n",
-                     caller, destination);
-        size_t bytes = wcslen(destination) * 4 + 30;
-        wchar_t *name = (wchar_t *)calloc(bytes, 1);
-        if (name)
-            swprintf(name, bytes / sizeof(wchar_t), L"%ls%d.tmp", destination, (int)GetCurrentThreadId());
-        return name;
-    }
-    if (requestType == GET_DATA) {
-        char *narrow = GetTempDataFileName();
-        wchar_t *name = NULL;
-        if (narrow)
-            ChangeToWideStr(narrow, &name);
-        free(narrow);
-        return name;
-    }
-    return NULL;
 }
 
 /* Range request for what is still missing after a time-out. On 0 the new
@@ -455,55 +381,4 @@ DWORD InternetGetDownloader(BOOL useProxy, const char *protocol, const wchar_t *
     }
     return InternetGetRequestEx(useProxy, protocol, server, port, proxyServer, proxyBypass, proxyUser,
                                 proxyPassword, url, destination, out, requestType, keepAlive, acceptGzip);
-}
-
-int LoadTextFile(const wchar_t *path, char **out)
-{
-    FILE *file = path ? _wfopen(path, L"r") : NULL;
-    if (!file)
-        return 0;
-    /* One buffer of the file's size, filled in order: text mode can only
-     * make the data shorter than the file. */
-    long long size = -1;
-    if (_fseeki64(file, 0, SEEK_END) == 0)
-        size = _ftelli64(file);
-    if (size < 0 || (unsigned long long)size >= (unsigned long long)SIZE_MAX || _fseeki64(file, 0, SEEK_SET) != 0) {
-        fclose(file);
-        return 0;
-    }
-    char *data = (char *)calloc((size_t)size + 1, 1);
-    if (!data) {
-        fclose(file);
-        return 0;
-    }
-    size_t used = 0;
-    while (used < (size_t)size) {
-        size_t want = (size_t)size - used;
-        if (want > VQ_NET_LOAD_CHUNK_BYTES)
-            want = VQ_NET_LOAD_CHUNK_BYTES;
-        size_t got = fread(data + used, 1, want, file);
-        if (got == 0)
-            break;
-        used += got;
-    }
-    fclose(file);
-    if (out)
-        *out = data;
-    else
-        free(data);
-    return 1;
-}
-
-int LoadDatafromFile(char **out)
-{
-    char *name = GetTempDataFileName();
-    if (!name)
-        return 0;
-    LogDebug("LoadDatafromFile: tmpDataFilePath, %s\n", name);
-    wchar_t *wideName = NULL;
-    ChangeToWideStr(name, &wideName);
-    free(name);
-    int loaded = wideName ? LoadTextFile(wideName, out) : 0;
-    free(wideName);
-    return loaded;
 }

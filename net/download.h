@@ -32,28 +32,4 @@ DWORD InternetGetRequestEx(BOOL useProxy, const char *protocol, const wchar_t *s
                            const wchar_t *destination, char **out, DWORD requestType,
                            BOOL keepAlive, BOOL acceptGzip);
 
-/* Content-Length of a received response into *length, read as text so that
- * a length beyond 32 bits is refused (ERROR_FILE_TOO_LARGE, logged with
- * `caller`) instead of wrapping. 0, or the header query's error
- * (ERROR_WINHTTP_HEADER_NOT_FOUND when there is none). */
-DWORD QueryContentLength(HINTERNET request, DWORD *length, const char *caller);
-
-/* The temporary file of a download: destination + thread id + ".tmp" next to
- * the destination (whose folder is made first) for DOWNLOAD_FILE, this
- * thread's data file for GET_DATA, NULL otherwise. A new text (free()). */
-wchar_t *DownloadTempFileName(const wchar_t *destination, DWORD requestType, const char *caller);
-
-/* Reads this thread's temporary data file (text mode: CR LF becomes LF)
- * into a new text *out. 1 on success, 0 when the file cannot be opened or
- * memory runs out (*out untouched). */
-int LoadDatafromFile(char **out);
-
-/* Reads the file `path` in text mode into a new text *out: 1, or 0 when it
- * cannot be opened or memory runs out (*out untouched). */
-int LoadTextFile(const wchar_t *path, char **out);
-
-/* First byte of a 206 answer's Content-Range ("bytes a-b/c"); FALSE when
- * the header is missing or unreadable. */
-BOOL QueryContentRangeStart(HINTERNET request, DWORD *start);
-
 #endif

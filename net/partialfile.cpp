@@ -4,7 +4,7 @@
  * at least as long as its record says (a longer one is discarded on the next
  * run). A whole file is moved over the destination in one step. */
 #include "net/resumehandler.h"
-#include "net/download.h"
+#include "net/tempfile.h"
 #include "agent/errortext.h"
 #include "agent/fileutil.h"
 #include "agent/log.h"

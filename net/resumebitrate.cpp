@@ -4,7 +4,8 @@
  * block cycle, into the partial file of the resumable download. A block
  * that timed out or lost its connection is repeated once from what was
  * received; blocks that bring no byte a few times in a row end it. */
-#include "net/bitrate.h"
+#include "net/resumebitrate.h"
+#include "net/blockrate.h"
 #include "net/httperrortext.h"
 #include "net/netlimits.h"
 #include "net/resumerequest.h"

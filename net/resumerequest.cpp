@@ -6,11 +6,16 @@
  * that belong where they are written reach the partial file: an answer
  * that starts elsewhere than asked starts the file again. */
 #include "net/resumerequest.h"
-#include "net/download.h"
+#include "net/accesslog.h"
+#include "net/headerquery.h"
 #include "net/httperrortext.h"
 #include "net/netlimits.h"
+#include "agent/agentparams.h"
 #include "agent/log.h"
 #include "agent/textconv.h"
+#include "agent/textformat.h"
+#include "agent/textutil.h"
+#include "agent/timetext.h"
 
 #include <stdlib.h>
 #include <string.h>
@@ -324,4 +329,28 @@ DWORD ResumeGetRequestEx(BOOL useProxy, const char *protocol, const wchar_t *ser
     r.PostDownloadHandling(&h, &result, out);
     LogDebug("@@@@@@@@ End Of ResumeGetRequestEx Method @@@@@@@@ \n");
     return result;
+}
+
+void ResumeRequest::PrintHTTPAccessLog(DWORD result)
+{
+    const char *installDir = gv_agentParams.VQAgentInstallDir;
+    if (!installDir)
+        return;
+    char *path = FormatNewText(result == 0 ? "%slogs\\downloadSuccessAccess.log" : "%slogs\\downloadFailureAccess.log",
+                               installDir);
+    if (!path)
+        return;
+    LogDebug("downloadaccesslog : %s \n", path);
+    char *fileName = GetLastUrlFileName(handler.urlNarrow ? handler.urlNarrow : "");
+    char *endTime = NULL;
+    GetTimeText(TRUE, &endTime);
+    char *record = FormatAccessLogRecord(handler.logPrefix, fileName, requestType, contentLength, result, total,
+                                         endTime, server, (int)port, url);
+    /* A file that cannot be opened is skipped: the download's result stands. */
+    if (record)
+        AppendAccessLogRecord(path, record);
+    free(record);
+    free(endTime);
+    free(fileName);
+    free(path);
 }

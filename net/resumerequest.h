@@ -3,7 +3,7 @@
  * only for the missing bytes while the server still has the same version.
  * ResumeGetRequestEx fetches the rest in one range request (with a new one
  * after each time-out or lost connection); the bit-rate limited variant
- * (ResumeGetRequestByBitrate, bitrate.h) fetches it in blocks. Both end by
+ * (ResumeGetRequestByBitrate, resumebitrate.h) fetches it in blocks. Both end by
  * delivering the whole file and writing one access-log record. */
 #ifndef VQ_NET_RESUMEREQUEST_H
 #define VQ_NET_RESUMEREQUEST_H
@@ -88,16 +88,5 @@ DWORD ResumeGetRequestEx(BOOL useProxy, const char *protocol, const wchar_t *ser
                          const wchar_t *proxyServer, const wchar_t *proxyBypass, const wchar_t *proxyUser,
                          const wchar_t *proxyPassword, const wchar_t *url, const wchar_t *destination,
                          char **out, DWORD requestType, BOOL keepAlive);
-
-/* The text of one access-log record (see PrintHTTPAccessLog), a new text
- * (free()); `fileName` "" shows as "--". */
-char *FormatAccessLogRecord(const char *startPrefix, const char *fileName, DWORD requestType,
-                            DWORD contentLength, DWORD result, DWORD total, const char *endTime,
-                            const wchar_t *server, int port, const wchar_t *url);
-
-/* Appends `record` to the access log `path` with one write call, writing
- * the column header first when the file is new; "\n" is stored as "\r\n"
- * as the agent's text files have it. FALSE when the file cannot be had. */
-BOOL AppendAccessLogRecord(const char *path, const char *record);
 
 #endif

@@ -5,7 +5,9 @@
 #include "agent/registry.h"
 #include "support/agentkey.h"
 #include "support/testutil.h"
-#include "util_logcapture.h"
+#include "agent/log.h"
+#include "support/scratchlog.h"
+#include "support/testutil.h"
 
 #include <gtest/gtest.h>
 #include <string.h>
@@ -152,10 +154,10 @@ TEST_F(AgentParams, EachRequiredValueMissingGivesThirteenAndItsErrorLine)
         SCOPED_TRACE(c.missing.name + " " + c.line);
         std::vector<vqt::AgentValue> changes = c.extra;
         changes.push_back(c.missing);
-        LogCapture log(VQ_LOG_LEVEL_TRACE);
+        vqt::ScratchLog log(VQ_LOG_LEVEL_TRACE);
         ASSERT_TRUE(log.opened());
         EXPECT_EQ(init(changes), 13u);
-        std::string text = log.text();
+        std::string text = log.plainText();
         EXPECT_NE(text.find(std::string("[ERROR] ") + c.line), std::string::npos) << text;
         bool stepNamed = false;
         for (const char *s : stepLines)
@@ -270,10 +272,10 @@ TEST_F(AgentParams, FlagsAndNumbersFromTheAgentKey)
 
 TEST_F(AgentParams, ImagedComputerGivesCodeAfterEverythingWasReadAndDumped)
 {
-    LogCapture log(VQ_LOG_LEVEL_TRACE);
+    vqt::ScratchLog log(VQ_LOG_LEVEL_TRACE);
     EXPECT_EQ(init({Dword("", "ImagedComputer", 1)}), (DWORD)VQ_IMAGED_COMPUTER);
     EXPECT_EQ(str(gv_agentParams.ResourceID), vqt::kAgentResourceId);
-    std::string text = log.text();
+    std::string text = log.plainText();
     EXPECT_EQ(firstOutOfOrder(text, {"Agent Installation Mode",
                                      "[INFO] InitializeAgentParameters : Computer is detected as imaged One .. \n"}),
               std::string::npos) << text;
@@ -283,7 +285,7 @@ TEST_F(AgentParams, ImagedComputerGivesCodeAfterEverythingWasReadAndDumped)
 
 TEST_F(AgentParams, RouteViaDistributionServerReplacesTheServerAndDropsTheProxy)
 {
-    LogCapture log(VQ_LOG_LEVEL_TRACE);
+    vqt::ScratchLog log(VQ_LOG_LEVEL_TRACE);
     ASSERT_EQ(init({Sz("", "EnableDistributionServer", "yes"), Sz("", "EnableDSRoute", "Yes"),
                     Sz("", "ProxyEnabled", "yes"), Sz("", "ProxyPassword", "c2VjcmV0"),
                     Sz("ServerInfo", "VQServerIPAddress", "10.0.0.1"),
@@ -307,7 +309,7 @@ TEST_F(AgentParams, RouteViaDistributionServerReplacesTheServerAndDropsTheProxy)
 
 TEST_F(AgentParams, DumpLinesInOrder)
 {
-    LogCapture log(VQ_LOG_LEVEL_INFO);
+    vqt::ScratchLog log(VQ_LOG_LEVEL_INFO);
     ASSERT_EQ(init({Sz("", "EnableDistributionServer", "yes"), Sz("", "EnableDSRoute", "yes"),
                     Sz("", "InstallMode", "2"),
                     Sz("ServerInfo", "DistributionServerName", "ds1"),
@@ -356,7 +358,7 @@ TEST_F(AgentParams, DumpLinesInOrder)
         "[INFO] Enable Distribution Server Route                       -> 1 \n",
         stars,
     };
-    std::string text = log.text();
+    std::string text = log.plainText();
     size_t bad = firstOutOfOrder(text, lines);
     EXPECT_EQ(bad, std::string::npos) << "missing or out of order: "
                                       << (bad < lines.size() ? lines[bad] : "") << "\n" << text;
@@ -372,7 +374,7 @@ TEST_F(AgentParams, ProxyPasswordFromTheRegistry)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.stored);
-        LogCapture log(VQ_LOG_LEVEL_TRACE);
+        vqt::ScratchLog log(VQ_LOG_LEVEL_TRACE);
         ASSERT_EQ(init({Sz("", "ProxyEnabled", "YES"), Sz("", "ProxyUserName", "proxyuser"),
                         Sz("", "ProxyServerName", "proxy.example.test:3128"),
                         Sz("", "ProxyPassword", c.stored)}), 0u);
@@ -382,10 +384,10 @@ TEST_F(AgentParams, ProxyPasswordFromTheRegistry)
         EXPECT_TRUE(log.has("[INFO] Proxy Server Name -> proxy.example.test:3128 \n"));
         EXPECT_EQ(log.has("[ERROR] DecodeProxyPassword :"), c.errorLine);
         /* The log at its most detailed level holds neither form of it. */
-        EXPECT_EQ(log.text().find("c2VjcmV"), std::string::npos);
-        EXPECT_EQ(log.text().find("cGFzcw"), std::string::npos);
+        EXPECT_EQ(log.plainText().find("c2VjcmV"), std::string::npos);
+        EXPECT_EQ(log.plainText().find("cGFzcw"), std::string::npos);
         if (*c.decoded) {
-            EXPECT_EQ(log.text().find(std::string(": ") + c.decoded), std::string::npos);
+            EXPECT_EQ(log.plainText().find(std::string(": ") + c.decoded), std::string::npos);
             EXPECT_TRUE(log.has("[DEBUG] Decrypted password is: ********\n"));
         }
         EXPECT_TRUE(log.has("[DEBUG] Password from registry: ********\n"));

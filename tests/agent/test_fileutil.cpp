@@ -2,7 +2,9 @@
  * guarded tree removal (parent references, links out of the tree) and the
  * append writers. */
 #include "agent/fileutil.h"
-#include "util_logcapture.h"
+#include "agent/log.h"
+#include "support/scratchlog.h"
+#include "support/testutil.h"
 
 #include <winioctl.h>
 #include <gtest/gtest.h>
@@ -37,7 +39,7 @@ TEST(FileUtil, CheckFileExists)
 
 TEST(FileUtil, CreateFolderMakesTheFoldersOfAFilePath)
 {
-    LogCapture log;
+    vqt::ScratchLog log;
     ScratchDir dir("mk");
     EXPECT_EQ(0u, CreateFolder(widen(dir.file("a\\b\\file.txt")).c_str(), FALSE));
     EXPECT_TRUE(DirExistsA(dir.file("a\\b")));
@@ -55,7 +57,7 @@ TEST(FileUtil, CreateFolderMakesTheFoldersOfAFilePath)
 
 TEST(FileUtil, CreateFolderDriveNullAndBadPaths)
 {
-    LogCapture log;
+    vqt::ScratchLog log;
     EXPECT_EQ(0u, CreateFolder(L"C:\\", FALSE));
     EXPECT_EQ(0u, CreateFolder(L"C:\\file.txt", FALSE));
     EXPECT_TRUE(log.has("[INFO] CreateFolder : The Drive letter Given.hence it cannot be created \n"));
@@ -105,7 +107,7 @@ TEST(DeleteTree, RemovesEverything)
 
 TEST(DeleteTree, ParentReferencesShortAndNullPathsDeleteNothing)
 {
-    LogCapture log;
+    vqt::ScratchLog log;
     ScratchDir dir("delp");
     std::string root = dir.file("tree");
     makeTree(root);
@@ -266,7 +268,7 @@ TEST(DeleteTree, NeverDescendsThroughAFolderLink)
 
 TEST(FileWriters, AppendLineCreatesFolderAndFileAndWritesTextAsData)
 {
-    LogCapture log;
+    vqt::ScratchLog log;
     ScratchDir dir("app");
     std::string path = dir.file("new\\sub\\out.log");
     EXPECT_EQ(0u, AppendLineCreatingFile(path.c_str(), "100% done %s %n %d"));

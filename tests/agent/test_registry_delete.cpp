@@ -1,7 +1,10 @@
 /* Value deletion (narrow and wide) and key tree deletion against Wine's
  * registry: the default value, missing keys and values with their codes and
  * messages, nested trees, and the refusal of a path that names the root. */
-#include "test_registry_support.h"
+#include "agent/log.h"
+#include "support/registrytest.h"
+#include "support/scratchlog.h"
+#include "support/testutil.h"
 
 #include "agent/registry.h"
 
@@ -19,7 +22,7 @@ TEST(RegistryDeleteValue, NarrowDeletesNamedAndDefaultValues)
     ASSERT_EQ(0, RegSetSz(HKLM, k.path(), "Name", "x"));
     ASSERT_EQ(0, RegSetSz(HKLM, k.path(), NULL, "default"));
     ASSERT_EQ(0, RegSetSz(HKLM, k.path(), "Keep", "y"));
-    RegLogCapture log;
+    ScratchLog log;
 
     EXPECT_EQ(0u, deleteValue(HKLM, k.path().c_str(), "Name"));
     EXPECT_TRUE(log.has("[DEBUG]", "deleteValue: Inside function deleteValue ..... \n"));
@@ -38,7 +41,7 @@ TEST(RegistryDeleteValue, MissingKeyAndValueReportTheirOwnText)
 {
     RegTestKey k("dm");
     ASSERT_EQ(0, RegSetSz(HKLM, k.path(), "Keep", "y"));
-    RegLogCapture log;
+    ScratchLog log;
     /* The " Error Message" line must describe the registry's code, not
      * whatever the thread did last. */
     SetLastError(ERROR_ACCESS_DENIED);
@@ -63,7 +66,7 @@ TEST(RegistryDeleteValue, WideFormMirrorsTheNarrowOne)
     ASSERT_EQ(0, RegSetValueExW(key, L"Gr\u00fc\u00dfe", 0, REG_SZ, (const BYTE *)L"x", 4));
     ASSERT_EQ(0, RegSetValueExW(key, NULL, 0, REG_SZ, (const BYTE *)L"d", 4));
     RegCloseKey(key);
-    RegLogCapture log;
+    ScratchLog log;
 
     EXPECT_EQ(0u, deleteValue(HKLM, k.wpath().c_str(), L"Gr\u00fc\u00dfe"));
     EXPECT_EQ(ERROR_FILE_NOT_FOUND, ReadRawValue(HKLM, k.path(), L"Gr\u00fc\u00dfe").rc);
@@ -138,7 +141,7 @@ TEST_P(RegistryDeleteTree, PathNamingTheRootIsRefused)
     /* The test key stands in for the root, so a fault could cost only it. */
     HKEY root;
     ASSERT_EQ(0, RegOpenKeyExA(HKLM, k.path().c_str(), 0, KEY_ALL_ACCESS, &root));
-    RegLogCapture log;
+    ScratchLog log;
     TreeDeleter del = GetParam();
     EXPECT_EQ(0, del(root, NULL));
     EXPECT_EQ(0, del(root, ""));

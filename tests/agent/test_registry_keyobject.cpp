@@ -3,7 +3,10 @@
  * RegCreateKeyTransactedA (it answers ERROR_CALL_NOT_IMPLEMENTED) but no
  * RegOpenKeyTransactedA, and its CreateTransaction hands out a placeholder
  * handle; the tests look each of these up and expect what is really there. */
-#include "test_registry_support.h"
+#include "agent/log.h"
+#include "support/registrytest.h"
+#include "support/scratchlog.h"
+#include "support/testutil.h"
 
 #include "agent/regkey.h"
 

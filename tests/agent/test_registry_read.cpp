@@ -1,7 +1,10 @@
 /* Registry reads against Wine's registry: DWORD and string reads, missing
  * keys and values with their codes and log levels, and the 32-bit view the
  * reads always use. */
-#include "test_registry_support.h"
+#include "agent/log.h"
+#include "support/registrytest.h"
+#include "support/scratchlog.h"
+#include "support/testutil.h"
 
 #include "agent/registry.h"
 
@@ -21,7 +24,7 @@ TEST(RegistryRead, DwordValuesOfAnyTypeUpToFourBytes)
     ASSERT_EQ(ERROR_SUCCESS, RegSetDword(HKLM, k.path(), "Level", 4));
     const BYTE raw[4] = {0x78, 0x56, 0x34, 0x12};
     ASSERT_EQ(ERROR_SUCCESS, RegSetRaw(HKLM, k.path(), "Raw", REG_BINARY, raw, 4));
-    RegLogCapture log;
+    ScratchLog log;
 
     DWORD v = 0;
     EXPECT_EQ(0u, ReadDwordRegistryData(HKLM, k.path().c_str(), "Level", &v));
@@ -36,7 +39,7 @@ TEST(RegistryRead, DwordMissingValueOrKeyIsDebugOnly)
 {
     RegTestKey k("rd");
     ASSERT_EQ(ERROR_SUCCESS, RegSetDword(HKLM, k.path(), "Present", 1));
-    RegLogCapture log;
+    ScratchLog log;
 
     DWORD v = 77;
     EXPECT_EQ(2u, ReadDwordRegistryData(HKLM, k.path().c_str(), "Absent", &v));
@@ -54,7 +57,7 @@ TEST(RegistryRead, DwordFailuresOtherThanMissingAreErrors)
     RegTestKey k("rd");
     const ULONGLONG big = 5;
     ASSERT_EQ(ERROR_SUCCESS, RegSetRaw(HKLM, k.path(), "Big", REG_QWORD, &big, 8));
-    RegLogCapture log;
+    ScratchLog log;
 
     DWORD v = 77;
     EXPECT_EQ((DWORD)ERROR_MORE_DATA, ReadDwordRegistryData(HKLM, k.path().c_str(), "Big", &v));
@@ -77,7 +80,7 @@ TEST(RegistryRead, NarrowStringReadsAndTerminatesAnyValue)
     /* Stored without its terminator: the spare bytes terminate it. */
     ASSERT_EQ(ERROR_SUCCESS, RegSetRaw(HKLM, k.path(), "Bare", REG_SZ, "abc", 3));
     ASSERT_EQ(ERROR_SUCCESS, RegSetSz(HKLM, k.path(), NULL, "default text"));
-    RegLogCapture log;
+    ScratchLog log;
 
     char *s = (char *)"garbage";
     ASSERT_EQ(0u, ReadRegSZ(HKLM, k.path().c_str(), "Dir", &s));
@@ -97,13 +100,13 @@ TEST(RegistryRead, NarrowStringMissingValueIsSilentMissingKeyIsError)
 {
     RegTestKey k("rs");
     ASSERT_EQ(ERROR_SUCCESS, RegSetSz(HKLM, k.path(), "Dir", "x"));
-    RegLogCapture log;
-    size_t before = log.text().size();
+    ScratchLog log;
+    size_t before = log.plainText().size();
 
     char *s = (char *)"garbage";
     EXPECT_EQ(2u, ReadRegSZ(HKLM, k.path().c_str(), "Absent", &s));
     EXPECT_EQ(nullptr, s);
-    EXPECT_EQ(before, log.text().size()) << log.text();
+    EXPECT_EQ(before, log.plainText().size()) << log.plainText();
 
     s = (char *)"garbage";
     std::string missing = k.sub("Gone");
@@ -131,7 +134,7 @@ TEST(RegistryRead, WideStringWithUtf8NameAndOddStoredSize)
     /* Three bytes: one whole character and half of the next. */
     ASSERT_EQ(ERROR_SUCCESS, RegSetValueExW(key, L"Odd", 0, REG_SZ, (const BYTE *)L"ab", 3));
     RegCloseKey(key);
-    RegLogCapture log;
+    ScratchLog log;
 
     wchar_t *w = (wchar_t *)L"garbage";
     ASSERT_EQ(0u, ReadRegSZEx(HKLM, k.wpath().c_str(), "Dom\xc3\xa4ne", &w));
@@ -163,7 +166,7 @@ TEST(RegistryRead, ReadsUseThe32BitViewOnly)
     ASSERT_EQ(ERROR_SUCCESS, RegSetDword(HKLM, k.path(), "D64", 9, KEY_WOW64_64KEY));
     /* HKLM\Software is redirected for this 32-bit program. */
     ASSERT_FALSE(RegKeyExists(HKLM, k.path(), KEY_WOW64_32KEY));
-    RegLogCapture log;
+    ScratchLog log;
     gv_isWow64Process = TRUE;   /* the reads ignore the flag */
 
     char *s = NULL;

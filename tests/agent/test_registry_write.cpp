@@ -1,7 +1,10 @@
 /* Key creation and typed writes against Wine's registry: the "--" marks,
  * the byte rules of each type, the multi-string escaping, the 64-bit view
  * of the Ex forms and the messages of each failure. */
-#include "test_registry_support.h"
+#include "agent/log.h"
+#include "support/registrytest.h"
+#include "support/scratchlog.h"
+#include "support/testutil.h"
 
 #include "agent/registry.h"
 
@@ -28,7 +31,7 @@ DWORD AsDword(const RawValue &v)
 TEST(RegistryKeyCreate, CreatesWithParentsThenOpensExisting)
 {
     RegTestKey k("ak");
-    RegLogCapture log;
+    ScratchLog log;
     std::string deep = k.sub("A\\B\\C");
     EXPECT_EQ(0u, addRegistryKey(HKLM, deep.c_str()));
     EXPECT_TRUE(RegKeyExists(HKLM, deep));
@@ -42,7 +45,7 @@ TEST(RegistryKeyCreate, CreatesWithParentsThenOpensExisting)
 
 TEST(RegistryKeyCreate, FailureLogsCodeAndSystemText)
 {
-    RegLogCapture log;
+    ScratchLog log;
     EXPECT_EQ((DWORD)ERROR_INVALID_HANDLE, addRegistryKey(BAD_ROOT, "Software\\X"));
     EXPECT_TRUE(log.has("[ERROR]", "addRegistryKey:  Create registry key \"Software\\X\" function failed: 6 \n"));
     EXPECT_TRUE(log.has("[ERROR]", "Error Code : 6 , Error Message : "));
@@ -54,7 +57,7 @@ TEST(RegistryKeyCreate, FailureLogsCodeAndSystemText)
 TEST(RegistryKeyCreate, ExFormFollowsTheWow64Flag)
 {
     RegTestKey k("akv");
-    RegLogCapture log;
+    ScratchLog log;
     std::string p32 = k.sub("In32"), p64 = k.sub("In64");
     gv_isWow64Process = FALSE;
     EXPECT_EQ(0u, addRegistryKeyEx(HKLM, p32.c_str()));
@@ -77,7 +80,7 @@ TEST(RegistryKeyCreate, ExFormFollowsTheWow64Flag)
 TEST(RegistryWrite, StringsAreStoredAsUtf16FromUtf8)
 {
     RegTestKey k("ws");
-    RegLogCapture log;
+    ScratchLog log;
     std::string path = k.sub("New\\Sub");   /* missing parents are created */
     ASSERT_EQ(0u, writeValue(HKLM, path.c_str(), "Caf\xc3\xa9", "na\xc3\xafve", REG_SZ));
     RawValue v = ReadRawValue(HKLM, path, L"Caf\u00e9");
@@ -111,7 +114,7 @@ TEST(RegistryWrite, StringsAreStoredAsUtf16FromUtf8)
 TEST(RegistryWrite, DwordsAndTheDashMarks)
 {
     RegTestKey k("wd");
-    RegLogCapture log;
+    ScratchLog log;
     const char *p = k.path().c_str();
     ASSERT_EQ(0u, writeValue(HKLM, p, "Level", "42", REG_DWORD));
     EXPECT_EQ(42u, AsDword(ReadRawValue(HKLM, k.path(), L"Level")));
@@ -140,7 +143,7 @@ TEST(RegistryWrite, DwordsAndTheDashMarks)
 TEST(RegistryWrite, NullArgumentsAreRefusedWith13)
 {
     RegTestKey k("wn");
-    RegLogCapture log;
+    ScratchLog log;
     EXPECT_EQ(13u, writeValue(HKLM, k.path().c_str(), NULL, "x", REG_SZ));
     EXPECT_EQ(13u, writeValue(HKLM, k.path().c_str(), "N", NULL, REG_SZ));
     EXPECT_TRUE(log.has("[INFO]", "writeValue : Valuename or Valuedata is Empty \n"));
@@ -156,7 +159,7 @@ TEST(RegistryWrite, NullArgumentsAreRefusedWith13)
 TEST(RegistryWrite, FailuresCarryTheCodeOfTheFailingStep)
 {
     RegTestKey k("wf");
-    RegLogCapture log;
+    ScratchLog log;
     EXPECT_EQ((DWORD)ERROR_INVALID_HANDLE, writeValue(BAD_ROOT, "Software\\X", "N", "1", REG_DWORD));
     EXPECT_TRUE(log.has("[ERROR]", "writeValue:  WriteValue failure during key creation! 6 \n"));
 
@@ -182,7 +185,7 @@ TEST(RegistryWrite, FailuresCarryTheCodeOfTheFailingStep)
 TEST(RegistryWriteEx, TypesOfTheExtendedForm)
 {
     RegTestKey k("wx");
-    RegLogCapture log;
+    ScratchLog log;
     const char *p = k.path().c_str();
     ASSERT_EQ(0u, writeValueEx(HKLM, p, "D", "4000000000", REG_DWORD));
     EXPECT_EQ(4000000000u, AsDword(ReadRawValue(HKLM, k.path(), L"D")));
@@ -226,7 +229,7 @@ struct MultiCase {
 TEST(RegistryWriteEx, MultiStringEscaping)
 {
     RegTestKey k("wm");
-    RegLogCapture log;
+    ScratchLog log;
     const MultiCase cases[] = {
         {"a;b^;c", W(L"a\0b;c\0\0", 7)},
         {"x^^y;z", W(L"x^y\0z\0\0", 7)},
@@ -263,7 +266,7 @@ TEST(RegistryWriteEx, MultiStringEscaping)
 TEST(RegistryWriteEx, WritesThe64BitViewWhenTheFlagIsSet)
 {
     RegTestKey k("wv");
-    RegLogCapture log;
+    ScratchLog log;
     gv_isWow64Process = TRUE;
     ASSERT_EQ(0u, writeValueEx(HKLM, k.path().c_str(), "HiberbootEnabled", "0", REG_DWORD));
     RawValue v64 = ReadRawValue(HKLM, k.path(), L"HiberbootEnabled", KEY_WOW64_64KEY);

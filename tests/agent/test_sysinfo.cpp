@@ -11,7 +11,9 @@
 #include "agent/unixtime.h"
 #include "support/agentkey.h"
 #include "support/testutil.h"
-#include "util_logcapture.h"
+#include "agent/log.h"
+#include "support/scratchlog.h"
+#include "support/testutil.h"
 
 #include <gtest/gtest.h>
 #include <regex>
@@ -140,7 +142,7 @@ TEST(SysInfo, RunningSystemWithoutManifestReportsItsCompatibilityVersion)
     if (v.dwMajorVersion == 6 && v.dwMinorVersion == 2) {
         EXPECT_EQ(isWin7orWin8(), 1);
     }
-    LogCapture log(VQ_LOG_LEVEL_DEBUG);
+    vqt::ScratchLog log(VQ_LOG_LEVEL_DEBUG);
     int expected = GetOsFamily() == VQ_OS_WIN7 || GetOsFamily() == VQ_OS_WIN8;
     EXPECT_EQ(isWin7orWin8(), expected);
     EXPECT_TRUE(log.has(expected ? "[DEBUG] isWin7orWin8 : TRUE\n" : "[DEBUG] isWin7orWin8 : FALSE\n"));
@@ -174,7 +176,7 @@ TEST(SysInfo, NamesFromProductTypes)
     for (const Case &c : cases)
         EXPECT_EQ(take(OSNameFromProductInfo(c.major, c.minor, c.type, c.arch, c.product, c.reg)), c.name);
 
-    LogCapture log(VQ_LOG_LEVEL_ERROR);
+    vqt::ScratchLog log(VQ_LOG_LEVEL_ERROR);
     EXPECT_EQ(take(OSNameFromProductInfo(6, 1, VER_NT_WORKSTATION, 0, 0xabcd, NULL)), "Windows 7 Beta");
     EXPECT_TRUE(log.has("[ERROR] Edition can't be retrieved. So Assuming it as Beta\n"));
     EXPECT_TRUE(log.has("[INFO] dwPlatformInfo : 43981\n"));
@@ -269,7 +271,7 @@ TEST(NetInfo, ListsNeverGrowPastTheirBuffers)
         pairs.push_back({s.c_str(), "255.255.255.255"});
     a.add({0xde, 0xad, 0xbe, 0xef, 0x00, 0x01}, pairs);
     Lists l(VQ_ADDRESS_LIST_SIZE);
-    LogCapture log(VQ_LOG_LEVEL_ERROR);
+    vqt::ScratchLog log(VQ_LOG_LEVEL_ERROR);
     EXPECT_FALSE(l.build(a.chain(), VQ_ADDRESS_LIST_SIZE));
     EXPECT_TRUE(l.guardsIntact(VQ_ADDRESS_LIST_SIZE));
     EXPECT_LT(strlen(l.ip.data()), (size_t)VQ_ADDRESS_LIST_SIZE);
@@ -291,7 +293,7 @@ TEST(NetInfo, ListsNeverGrowPastTheirBuffers)
 TEST(NetInfo, AdaptersOfThisComputer)
 {
     char *ip = NULL, *mac = NULL, *mask = NULL;
-    LogCapture log(VQ_LOG_LEVEL_DEBUG);
+    vqt::ScratchLog log(VQ_LOG_LEVEL_DEBUG);
     DWORD rc = GetMACandIPAddress(&ip, &mac, &mask);
     ASSERT_NE(ip, nullptr);
     ASSERT_NE(mac, nullptr);
@@ -320,7 +322,7 @@ TEST(DomainInfo, JoinStatusesAndTheirLines)
         {(NETSETUP_JOIN_STATUS)9, 0, "GetComputerNameSpace : The status is not determined .\n"},
     };
     for (const Case &c : cases) {
-        LogCapture log(VQ_LOG_LEVEL_INFO);
+        vqt::ScratchLog log(VQ_LOG_LEVEL_INFO);
         EXPECT_EQ(NamespaceStatusFromJoin(c.s), c.status);
         EXPECT_TRUE(log.has(std::string("[INFO] ") + c.line)) << c.line;
     }
@@ -339,7 +341,7 @@ TEST(DomainInfo, WineComputerIsInAWorkgroupWithoutDomainController)
 {
     char *name = NULL;
     int status = -1;
-    LogCapture log(VQ_LOG_LEVEL_DEBUG);
+    vqt::ScratchLog log(VQ_LOG_LEVEL_DEBUG);
     ASSERT_EQ(GetComputerNameSpace(&name, &status), 1);
     ASSERT_NE(name, nullptr);
     EXPECT_STRNE(name, "");
@@ -362,7 +364,7 @@ TEST(DomainInfo, ComputerNameIsThePhysicalDnsHostName)
     DWORD size = sizeof(expected);
     ASSERT_TRUE(GetComputerNameExA(ComputerNamePhysicalDnsHostname, expected, &size));
     char *name = NULL;
-    LogCapture log(VQ_LOG_LEVEL_INFO);
+    vqt::ScratchLog log(VQ_LOG_LEVEL_INFO);
     ASSERT_EQ(GetLocalComputerName(&name), 1);
     EXPECT_STREQ(name, expected);
     EXPECT_TRUE(log.has(std::string("[INFO] GetLocalComputerName : Computer Name : ") + expected + "\n"));
@@ -383,7 +385,7 @@ TEST(UnixTime, SecondsSince1970)
     EXPECT_EQ(s, 1796667212);   /* milliseconds dropped */
 
     _tzset();
-    LogCapture log(VQ_LOG_LEVEL_DEBUG);
+    vqt::ScratchLog log(VQ_LOG_LEVEL_DEBUG);
     EXPECT_EQ(GetTimeInSeconds(&y2k), (LONG)(946684800 + _timezone));
     EXPECT_TRUE(log.has("[DEBUG] GetTimeInSeconds : retDate :: " + std::to_string(946684800 + _timezone) + "\n"));
 }
@@ -417,7 +419,7 @@ TEST(ResourceId, ReadFromTheRegistryOrReportedMissing)
     EXPECT_EQ(take(id), vqt::kAgentResourceId);
 
     ASSERT_EQ(vqt::WriteAgentKey(dir.path(), {vqt::Missing("SystemDetails", "VQAgentResourceID")}), 0);
-    LogCapture log(VQ_LOG_LEVEL_ERROR);
+    vqt::ScratchLog log(VQ_LOG_LEVEL_ERROR);
     id = (char *)"untouched";
     EXPECT_EQ(GetResourceID(&id), (DWORD)ERROR_FILE_NOT_FOUND);
     EXPECT_EQ(id, nullptr);

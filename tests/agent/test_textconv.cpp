@@ -1,6 +1,8 @@
 /* UTF-8 / UTF-16 conversions: round trips, invalid input, NULL arguments. */
 #include "agent/textconv.h"
-#include "util_logcapture.h"
+#include "agent/log.h"
+#include "support/scratchlog.h"
+#include "support/testutil.h"
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
@@ -50,7 +52,7 @@ TEST(TextConv, LongTextRoundTrips)
 
 TEST(TextConv, NullArgumentsGiveFalseAndTheErrorLines)
 {
-    LogCapture log;
+    vqt::ScratchLog log;
     ASSERT_TRUE(log.opened());
     wchar_t *wide = (wchar_t *)1;
     char *narrow = (char *)1;

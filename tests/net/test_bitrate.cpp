@@ -2,10 +2,11 @@
  * the cycle of at least 600 ms, the HEAD answer's length, and the pause
  * rule. */
 #include "net/bitrate.h"
+#include "net/blockrate.h"
 #include "net/httpengine.h"
 #include "agent/agentparams.h"
 #include "support/testutil.h"
-#include "util_netserver.h"
+#include "support/netserver.h"
 
 #include <gtest/gtest.h>
 #include <stdlib.h>

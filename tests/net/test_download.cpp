@@ -4,11 +4,12 @@
  * in-memory load of the temporary data file. */
 #include "net/download.h"
 #include "net/httpengine.h"
+#include "net/tempfile.h"
 #include "agent/agentparams.h"
 #include "support/agentkey.h"
 #include "support/scratchlog.h"
 #include "support/testutil.h"
-#include "util_netserver.h"
+#include "support/netserver.h"
 
 #include <gtest/gtest.h>
 #include <stdlib.h>

@@ -6,7 +6,7 @@
 #include "net/httpengine.h"
 #include "agent/agentparams.h"
 #include "support/scratchlog.h"
-#include "util_netserver.h"
+#include "support/netserver.h"
 
 #include <gtest/gtest.h>
 #include <stdlib.h>

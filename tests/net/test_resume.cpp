@@ -4,6 +4,7 @@
  * run against the healed server completes asking only for the missing
  * bytes. Also the bit-rate limited variant, a process killed halfway, and
  * the access log. */
+#include "net/accesslog.h"
 #include "net/bitrate.h"
 #include "net/httpengine.h"
 #include "net/resumehandler.h"
@@ -11,7 +12,7 @@
 #include "agent/agentparams.h"
 #include "support/agentkey.h"
 #include "support/testutil.h"
-#include "util_netserver.h"
+#include "support/netserver.h"
 
 #include <gtest/gtest.h>
 #include <atomic>

@@ -8,7 +8,7 @@
 #include "agent/agentparams.h"
 #include "support/agentkey.h"
 #include "support/testutil.h"
-#include "util_netserver.h"
+#include "support/netserver.h"
 
 #include <gtest/gtest.h>
 #include <stdlib.h>

@@ -4,7 +4,7 @@
 #include "net/httpengine.h"
 #include "agent/agentparams.h"
 #include "support/testutil.h"
-#include "util_netserver.h"
+#include "support/netserver.h"
 
 #include <gtest/gtest.h>
 #include <stdlib.h>

@@ -51,6 +51,21 @@ std::string ScratchLog::plainText() const
     return out;
 }
 
+bool ScratchLog::has(const char *tag, const std::string &message) const
+{
+    return has(std::string(tag) + " " + message);
+}
+
+int ScratchLog::count(const char *tag) const
+{
+    std::string all = plainText();
+    std::string needle = std::string("] ") + tag + " ";
+    int n = 0;
+    for (size_t at = all.find(needle); at != std::string::npos; at = all.find(needle, at + 1))
+        ++n;
+    return n;
+}
+
 std::vector<std::string> ScratchLog::lines() const { return SplitLines(text()); }
 
 std::vector<std::string> ScratchLog::linesWith(const std::string &part) const

@@ -31,6 +31,10 @@ public:
     /* The text with the text-mode stream's "\r\n" read back as "\n". */
     std::string plainText() const;
     bool has(const std::string &piece) const { return plainText().find(piece) != std::string::npos; }
+    /* True when some line reads "[TAG] message" (message with its "\n"). */
+    bool has(const char *tag, const std::string &message) const;
+    /* Number of lines with the tag ("[ERROR]", ...). */
+    int count(const char *tag) const;
     std::vector<std::string> lines() const;
     /* Lines whose text contains `part`. */
     std::vector<std::string> linesWith(const std::string &part) const;

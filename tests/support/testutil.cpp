@@ -206,4 +206,29 @@ bool RegKeyExists(HKEY root, const std::string &path, REGSAM view)
     return true;
 }
 
+std::string SystemText(DWORD code)
+{
+    char *buf = NULL;
+    DWORD n = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                                 FORMAT_MESSAGE_IGNORE_INSERTS,
+                             NULL, code, 0, (LPSTR)&buf, 0, NULL);
+    std::string text(buf ? buf : "", n);
+    LocalFree(buf);
+    return text;
+}
+
+std::string SystemLineText(DWORD code)
+{
+    wchar_t *w = NULL;
+    FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                       FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_MAX_WIDTH_MASK,
+                   NULL, code, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), (LPWSTR)&w, 0, NULL);
+    std::string s;
+    for (const wchar_t *p = w; p && *p; p++)
+        s += (char)*p;
+    if (w)
+        LocalFree(w);
+    return s;
+}
+
 } // namespace vqt

@@ -1,5 +1,6 @@
 /* Helpers shared by the test programs: scratch folders, whole-file reads and
- * writes, running a program of the build and registry set-up. Tests only. */
+ * writes, running a program of the build, registry set-up and the system's
+ * error texts. Tests only. */
 #ifndef VQ_TESTS_TESTUTIL_H
 #define VQ_TESTS_TESTUTIL_H
 
@@ -53,6 +54,14 @@ LONG RegSetRaw(HKEY root, const std::string &path, const char *name, DWORD type,
                const void *data, DWORD size, REGSAM view = 0);
 LONG RegDeleteTreeA2(HKEY root, const std::string &path, REGSAM view = 0);
 bool RegKeyExists(HKEY root, const std::string &path, REGSAM view = 0);
+
+/* System text of `code` as FormatMessageA gives it (line breaks kept). */
+std::string SystemText(DWORD code);
+
+/* The system's one-line text of `code` (FormatMessageW with the maximum
+ * width mask, so a line break becomes a space); for the ASCII texts of the
+ * codes the tests use. */
+std::string SystemLineText(DWORD code);
 
 } // namespace vqt
 

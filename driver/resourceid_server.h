@@ -3,8 +3,8 @@
  * store, and the identifier it carries is stored in the registry and
  * announced to the agent service. Built into its own library, since it
  * joins the agent runtime, the network client and the record framework. */
-#ifndef VQ_AGENT_RESOURCEID_SERVER_H
-#define VQ_AGENT_RESOURCEID_SERVER_H
+#ifndef VQ_DRIVER_RESOURCEID_SERVER_H
+#define VQ_DRIVER_RESOURCEID_SERVER_H
 
 #include <windows.h>
 

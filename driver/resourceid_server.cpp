@@ -3,7 +3,7 @@
  * parameters, the answer goes through the record framework's XML loader and
  * selection like every table document, and only an identifier actually found
  * reaches the registry. */
-#include "agent/resourceid_server.h"
+#include "driver/resourceid_server.h"
 #include "agent/agentparams.h"
 #include "agent/log.h"
 #include "agent/registry.h"

@@ -1,8 +1,7 @@
-/* Helpers of the registry tests (see test_registry_support.h). */
-#include "test_registry_support.h"
+/* Helpers of the registry tests (see registrytest.h). */
+#include "registrytest.h"
+#include "testutil.h"
 
-#include "agent/locktable.h"
-#include "agent/log.h"
 #include "agent/registry.h"
 
 #include <stdio.h>
@@ -31,21 +30,6 @@ RegTestKey::~RegTestKey()
     }
 }
 
-bool RegLogCapture::has(const char *tag, const std::string &message) const
-{
-    return text().find(std::string(tag) + " " + message) != std::string::npos;
-}
-
-int RegLogCapture::count(const char *tag) const
-{
-    std::string all = text();
-    std::string needle = std::string("] ") + tag + " ";
-    int n = 0;
-    for (size_t at = all.find(needle); at != std::string::npos; at = all.find(needle, at + 1))
-        ++n;
-    return n;
-}
-
 std::wstring RawValue::asWide() const
 {
     return std::wstring((const wchar_t *)bytes.data(), bytes.size() / sizeof(wchar_t));
@@ -68,17 +52,6 @@ RawValue ReadRawValue(HKEY root, const std::string &path, const wchar_t *name, R
     }
     RegCloseKey(key);
     return v;
-}
-
-std::string SystemText(DWORD code)
-{
-    char *buf = NULL;
-    DWORD n = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                                 FORMAT_MESSAGE_IGNORE_INSERTS,
-                             NULL, code, 0, (LPSTR)&buf, 0, NULL);
-    std::string text(buf ? buf : "", n);
-    LocalFree(buf);
-    return text;
 }
 
 } // namespace vqt

@@ -1,7 +1,7 @@
 /* The loopback servers seen from the tests: ports from the environment,
  * the request log read back and split into records. */
-#include "util_netserver.h"
-#include "support/testutil.h"
+#include "netserver.h"
+#include "testutil.h"
 
 #include <winhttp.h>
 #include <stdlib.h>

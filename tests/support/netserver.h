@@ -1,9 +1,10 @@
-/* Test helper for the WinHTTP client's tests: the loopback servers' ports
+/* Test helper for the tests that talk to the loopback servers (the WinHTTP
+ * client's and the resource identifier's): the loopback servers' ports
  * (from the environment CTest's fixture hands over), the requests the
  * servers recorded, unique request tokens and the servers' byte pattern.
  * Tests only. */
-#ifndef VQ_TESTS_NET_UTIL_NETSERVER_H
-#define VQ_TESTS_NET_UTIL_NETSERVER_H
+#ifndef VQ_TESTS_NETSERVER_H
+#define VQ_TESTS_NETSERVER_H
 
 #include <windows.h>
 #include <string>

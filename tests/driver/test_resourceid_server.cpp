@@ -4,7 +4,7 @@
  * and announced to the stand-in agent service; and the failures that must
  * leave the registry alone. */
 #include "agent/resourceid.h"
-#include "agent/resourceid_server.h"
+#include "driver/resourceid_server.h"
 #include "agent/agentparams.h"
 #include "records/dict/dictload.h"
 #include "records/dict/tabledefn.h"
@@ -13,7 +13,7 @@
 #include "support/scratchlog.h"
 #include "support/standinservice.h"
 #include "support/testutil.h"
-#include "util_netserver.h"
+#include "support/netserver.h"
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
