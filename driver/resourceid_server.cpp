@@ -11,6 +11,7 @@
 #include "agent/textconv.h"
 #include "agent/textutil.h"
 #include "net/router.h"
+#include "records/cparlo.h"
 #include "records/store/tablestore.h"
 #include "records/xml/xmlload.h"
 
@@ -120,6 +121,10 @@ DWORD GetResourceIDFromServer(char **resourceId)
     }
     free(url);
 
+    /* The loader may generate row identifiers and announce new rows; the
+     * framework's start-up has not run in this process, so its hooks are
+     * connected here. */
+    ConnectStoreHooks();
     SetLastError(0);
     if (!ConstructTableDataFromXMLBuffer(document, (int)strlen(document))) {
         rc = GetLastError();
