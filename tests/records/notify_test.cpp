@@ -1,5 +1,6 @@
 /* Row-change notifications: event filters, table lists, duplicate and
  * disabled listeners, and what the table store delivers. */
+#include "records/cparlo.h"
 #include "records/store/notify.h"
 #include "recordfixture.h"
 #include "support/scratchlog.h"
@@ -105,6 +106,8 @@ TEST_F(Notify, DuplicateDisabledAndRemovedListeners)
 
 TEST_F(Notify, TableStoreChangesArriveAsCopies)
 {
+    /* The store reports its changes through the hook that start-up fills. */
+    ConnectStoreHooks();
     ASSERT_TRUE(AddNotificationListener("store", 0, Record, 1, tables_));
     RowObject *row = AddRow("T", {Cell::i(5), Cell::s("a")});
     INT32 six = 6;

@@ -11,6 +11,9 @@
 
 #include <string.h>
 
+#include <string>
+#include <vector>
+
 using namespace vqr;
 
 namespace {
@@ -262,6 +265,54 @@ TEST(TableStoreRows, GeneratorAndDefaultFillNullCells)
     EXPECT_NE(row->values[3], second->values[3]);
     EXPECT_EQ(2, GetTableDataByName("g")->rowCount);
     EXPECT_FALSE(AddNewRow("Missing", second));
+    ClearAll();
+}
+
+namespace {
+std::vector<std::string> g_hookCalls;
+DWORD CountingSource(const char *table, ColumnDefn *column)
+{
+    g_hookCalls.push_back(std::string("id ") + table + "." + (column ? column->name : "?"));
+    return column && strcmp(column->name, "BIG") == 0 ? 0x80000001u : STORE_NO_IDENTIFIER - 1;
+}
+void RecordingHook(RowObject *row, const char *table)
+{
+    g_hookCalls.push_back(std::string("row ") + table + " " + std::to_string(row->flags));
+}
+} // namespace
+
+/* The store calls what start-up fills in, and only that: the source for every
+ * generated column of a new row, the change hook after every change. */
+TEST(TableStoreHooks, SourceFillsGeneratedCellsAndHookSeesEveryChange)
+{
+    DefineTable("H", {{"ID", BRN_SQL_INT, "GEN_ID"}, {"BIG", BRN_SQL_BIGINT, "GEN_BIG"}});
+    g_hookCalls.clear();
+    StoreIdentifierSource oldSource = SetStoreIdentifierSource(CountingSource);
+    StoreRowChangeHook oldHook = SetStoreRowChangeHook(RecordingHook);
+    EXPECT_EQ(CountingSource, SetStoreIdentifierSource(CountingSource));
+    EXPECT_EQ(RecordingHook, SetStoreRowChangeHook(RecordingHook));
+
+    RowObject *row = AddRow("H", {Cell::null(), Cell::null()});
+    ASSERT_NE(nullptr, row);
+    EXPECT_EQ((INT32)(STORE_NO_IDENTIFIER - 1), IntAt(row, 0));
+    EXPECT_EQ(0x80000001LL, ReadInt64Value(row->values[1], row->sizes[1]));
+    INT32 seven = 7;
+    ASSERT_TRUE(UpdateRowObject("H", row, "ID", &seven, 4));
+    ASSERT_TRUE(DeleteRowObject("H", row));
+    const std::vector<std::string> want = {"id H.ID", "id H.BIG", "row H 2", "row H 6", "row H 6"};
+    EXPECT_EQ(want, g_hookCalls);
+
+    /* Turned off: no calls, and a generated cell stays NULL. */
+    SetStoreIdentifierSource(nullptr);
+    SetStoreRowChangeHook(nullptr);
+    g_hookCalls.clear();
+    RowObject *plain = AddRow("H", {Cell::null(), Cell::i(3)});
+    ASSERT_NE(nullptr, plain);
+    EXPECT_EQ(nullptr, plain->values[0]);
+    EXPECT_TRUE(g_hookCalls.empty());
+    EXPECT_EQ(STORE_NO_IDENTIFIER, GenerateStoreIdentifier("H", nullptr));
+    SetStoreIdentifierSource(oldSource);
+    SetStoreRowChangeHook(oldHook);
     ClearAll();
 }
 
