@@ -3,7 +3,7 @@
  * record in the registry (under the agent key's "FileMetaData") that says
  * how far it got and for which version of the file (the server's
  * Last-Modified text). The registry side lives in resumehandler.cpp, the
- * partial file in partialfile.cpp. */
+ * partial file in resumehandler_partial.cpp. */
 #ifndef VQ_NET_RESUMEHANDLER_H
 #define VQ_NET_RESUMEHANDLER_H
 

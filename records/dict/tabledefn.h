@@ -2,7 +2,7 @@
  * constraints, and the process-wide ordered list of definitions (the
  * dictionary registry) that the table store looks tables up in, with its
  * lookups, the type-name mapping and the DEBUG print. The dictionary's file
- * loader (datadict.h) fills the registry through CreateColumnDefn,
+ * loader (dictload.h) fills the registry through CreateColumnDefn,
  * CreateTableDefn and AddTableDefn. */
 #ifndef VQ_RECORDS_DICT_TABLEDEFN_H
 #define VQ_RECORDS_DICT_TABLEDEFN_H

@@ -7,7 +7,7 @@
 #include "records/persist/persist.h"
 #include "records/object/personality.h"
 #include "records/dict/tabledefn.h"
-#include "recordfixture.h"
+#include "support/records/recordfixture.h"
 #include "support/scratchlog.h"
 #include "support/testutil.h"
 
@@ -26,7 +26,7 @@ protected:
     void TearDown() override
     {
         FreePersonalities();
-        vqr::ClearAll();
+        vqt::ClearAll();
     }
     std::string Personality(const std::string &body)
     {

@@ -4,7 +4,7 @@
  * reference evaluator written here selects. */
 #include "records/store/criteria.h"
 #include "records/store/tablestore.h"
-#include "recordfixture.h"
+#include "support/records/recordfixture.h"
 
 #include "agent/locktable.h"
 
@@ -14,7 +14,7 @@
 #include <random>
 #include <string.h>
 
-using namespace vqr;
+using namespace vqt;
 
 namespace {
 

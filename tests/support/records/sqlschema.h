@@ -3,8 +3,8 @@
  * two-column foreign key to the parent; three rows (all values, all NULLs,
  * plain values) and the statement sequence each dialect runs on its engine.
  * Header-only, so that every database test builds the same statements. */
-#ifndef VQ_TESTS_SQLSCHEMA_H
-#define VQ_TESTS_SQLSCHEMA_H
+#ifndef VQ_TESTS_SUPPORT_RECORDS_SQLSCHEMA_H
+#define VQ_TESTS_SUPPORT_RECORDS_SQLSCHEMA_H
 
 #include "records/base/coltypes.h"
 #include "records/base/datetime.h"
@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-namespace vqdb {
+namespace vqt {
 
 struct ColumnSpec {
     const char *name;
@@ -286,6 +286,6 @@ inline std::vector<std::string> FirebirdStatements()
     return out;
 }
 
-} // namespace vqdb
+} // namespace vqt
 
 #endif

@@ -3,7 +3,7 @@
  * the criteria lock. */
 #include "records/store/criteria.h"
 #include "records/store/tablestore.h"
-#include "recordfixture.h"
+#include "support/records/recordfixture.h"
 
 #include "agent/locktable.h"
 
@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-using namespace vqr;
+using namespace vqt;
 
 namespace {
 

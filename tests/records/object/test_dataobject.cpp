@@ -5,7 +5,7 @@
 #include "records/object/dataobject.h"
 #include "records/dict/dictload.h"
 #include "records/object/personality.h"
-#include "recordfixture.h"
+#include "support/records/recordfixture.h"
 #include "support/scratchlog.h"
 #include "support/testutil.h"
 
@@ -26,7 +26,7 @@ protected:
     {
         FreeDataObject(d_);
         FreePersonalities();
-        vqr::ClearAll();
+        vqt::ClearAll();
     }
     /* Inserts an Orders row (ORDER_ID, CUST_ID, NOTE; NULL: a NULL value)
      * into `d` with that state. */

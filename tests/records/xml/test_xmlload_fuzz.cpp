@@ -9,7 +9,7 @@
 #include "records/dict/tabledefn.h"
 #include "records/store/tablestore.h"
 #include "records/xml/xmlload.h"
-#include "recordfixture.h"
+#include "support/records/recordfixture.h"
 
 #include "agent/log.h"
 #include "support/scratchlog.h"
@@ -25,7 +25,7 @@
 #include <string>
 #include <vector>
 
-using namespace vqr;
+using namespace vqt;
 using vqt::ScratchLog;
 
 namespace {

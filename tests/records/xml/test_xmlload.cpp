@@ -6,7 +6,7 @@
 #include "records/base/datetime.h"
 #include "records/store/tablestore.h"
 #include "records/xml/xmlload.h"
-#include "recordfixture.h"
+#include "support/records/recordfixture.h"
 
 #include "support/scratchlog.h"
 #include "support/testutil.h"
@@ -18,7 +18,7 @@
 #include <limits.h>
 #include <string.h>
 
-using namespace vqr;
+using namespace vqt;
 using vqt::ScratchLog;
 
 namespace {

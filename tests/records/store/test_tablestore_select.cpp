@@ -2,13 +2,13 @@
  * the entry list gives (equal keys never swapped), including NULL and short
  * cells, and empty or one-row results. */
 #include "records/store/tablestore.h"
-#include "recordfixture.h"
+#include "support/records/recordfixture.h"
 
 #include <gtest/gtest.h>
 
 #include <random>
 
-using namespace vqr;
+using namespace vqt;
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include "records/store/criteria.h"
 #include "records/base/textvalue.h"
 #include "records/base/datetime.h"
-#include "recordfixture.h"
+#include "support/records/recordfixture.h"
 
 #include <gtest/gtest.h>
 
@@ -11,7 +11,7 @@
 #include <string.h>
 #include <string>
 
-using namespace vqr;
+using namespace vqt;
 
 namespace {
 

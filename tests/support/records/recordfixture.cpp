@@ -1,11 +1,11 @@
 /* Test helpers for the record framework (see recordfixture.h). */
-#include "recordfixture.h"
+#include "support/records/recordfixture.h"
 
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 
-namespace vqr {
+namespace vqt {
 
 static char *dup(const std::string &s)
 {
@@ -109,4 +109,4 @@ INT32 IntAt(const RowObject *row, int column)
     return ReadInt32Value(row->values[column], row->sizes[column]);
 }
 
-} // namespace vqr
+} // namespace vqt

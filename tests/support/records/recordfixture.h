@@ -1,14 +1,14 @@
 /* Test helpers for the record framework: dictionary definitions built in
  * memory, rows made from cell lists, and clean-up of the registries. */
-#ifndef VQ_TESTS_RECORDFIXTURE_H
-#define VQ_TESTS_RECORDFIXTURE_H
+#ifndef VQ_TESTS_SUPPORT_RECORDS_RECORDFIXTURE_H
+#define VQ_TESTS_SUPPORT_RECORDS_RECORDFIXTURE_H
 
 #include "records/store/tablestore.h"
 
 #include <string>
 #include <vector>
 
-namespace vqr {
+namespace vqt {
 
 /* One cell of a test row: NULL, an int32, int64, float, double, text or raw
  * bytes. */
@@ -57,6 +57,6 @@ std::vector<RowObject *> Rows(ResultData *result);
 /* The signed 32-bit cell of a row. */
 INT32 IntAt(const RowObject *row, int column);
 
-} // namespace vqr
+} // namespace vqt
 
 #endif

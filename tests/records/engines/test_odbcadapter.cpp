@@ -8,7 +8,7 @@
 #include "records/db/dbprovider.h"
 #include "records/db/dialects.h"
 #include "records/db/odbcadapter.h"
-#include "sqlschema.h"
+#include "support/records/sqlschema.h"
 
 #include <gtest/gtest.h>
 
@@ -17,7 +17,7 @@
 #include <string.h>
 #include <string>
 
-using namespace vqdb;
+using namespace vqt;
 
 namespace {
 

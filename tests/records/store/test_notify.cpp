@@ -2,7 +2,7 @@
  * disabled listeners, and what the table store delivers. */
 #include "records/cparlo.h"
 #include "records/store/notify.h"
-#include "recordfixture.h"
+#include "support/records/recordfixture.h"
 #include "support/scratchlog.h"
 
 #include <gtest/gtest.h>
@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-using namespace vqr;
+using namespace vqt;
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include "records/dict/dictload.h"
 #include "records/dict/tabledefn.h"
 #include "records/store/tablestore.h"
-#include "recordfixture.h"
+#include "support/records/recordfixture.h"
 
 #include "agent/log.h"
 #include "support/scratchlog.h"
@@ -15,7 +15,7 @@
 
 #include <string.h>
 
-using namespace vqr;
+using namespace vqt;
 using vqt::ScratchDir;
 using vqt::ScratchLog;
 

@@ -3,7 +3,7 @@
  * land in SET and WHERE, quoting, 64-bit numbers, refused statements and
  * the dispatch to a table's dialect. The statements themselves run on their
  * engines in records_db_tests. */
-#include "db/sqlschema.h"
+#include "support/records/sqlschema.h"
 #include "records/db/connparams.h"
 #include "records/db/dialects.h"
 #include "records/sql/sqltext.h"
@@ -13,7 +13,7 @@
 
 #include <string>
 
-using namespace vqdb;
+using namespace vqt;
 
 namespace {
 

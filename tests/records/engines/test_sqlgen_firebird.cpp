@@ -1,7 +1,7 @@
 /* Writes the FIREBIRD dialect's statements for the test schema to the file
  * that the Firebird check runs in an embedded Firebird 3 with isql-fb and
  * compares with the expected output (Debian has no Firebird ODBC driver). */
-#include "sqlschema.h"
+#include "support/records/sqlschema.h"
 
 #include <gtest/gtest.h>
 
@@ -13,8 +13,8 @@ TEST(FirebirdScript, WritesTheGeneratedStatements)
 {
     const char *dir = getenv("VQ_DB_DIR_WIN");
     ASSERT_NE(nullptr, dir) << "VQ_DB_DIR_WIN is not set: run through CTest";
-    vqdb::DefineTestSchema();
-    std::vector<std::string> statements = vqdb::FirebirdStatements();
+    vqt::DefineTestSchema();
+    std::vector<std::string> statements = vqt::FirebirdStatements();
     FreeAllTableDefns();
     ASSERT_EQ(13u, statements.size());
     for (const std::string &s : statements)

@@ -2,7 +2,7 @@
  * column names, one line per row, each cell in its type's format. */
 #include "records/base/datetime.h"
 #include "records/store/tablestore.h"
-#include "recordfixture.h"
+#include "support/records/recordfixture.h"
 
 #include "agent/log.h"
 #include "support/testutil.h"
@@ -12,7 +12,7 @@
 #include <algorithm>
 #include <string.h>
 
-using namespace vqr;
+using namespace vqt;
 
 namespace {
 
