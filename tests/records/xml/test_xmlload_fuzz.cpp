@@ -191,18 +191,6 @@ std::map<std::string, int> RowCounts()
     return counts;
 }
 
-void FreeTables()
-{
-    INT32 n = 0;
-    TableData **tables = GetTableRegistry(&n);
-    while (n > 0) {
-        TableData *td = tables[0];
-        RemoveTableDataFromRegistry(td);
-        FreeTableData(td);
-        tables = GetTableRegistry(&n);
-    }
-}
-
 const int kParseOptions = XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING;
 
 } // namespace
@@ -302,7 +290,7 @@ TEST(XmlLoadFuzz, MutatedTableDataDocuments)
         ASSERT_EQ(expected, got) << text;
         for (const auto &kv : got)
             rows += kv.second;
-        FreeTables();
+        ClearTables();
     }
     printf("table-data fuzz: %d mutated documents, %d failed loads, %d rows\n", runs, failed, rows);
     EXPECT_EQ(kDocumentRuns, runs);

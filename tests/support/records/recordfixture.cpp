@@ -83,7 +83,7 @@ RowObject *AddRow(const std::string &table, const std::vector<Cell> &cells)
     return row;
 }
 
-void ClearAll()
+void ClearTables()
 {
     INT32 n = 0;
     TableData **tables = GetTableRegistry(&n);
@@ -93,6 +93,11 @@ void ClearAll()
         FreeTableData(td);
         tables = GetTableRegistry(&n);
     }
+}
+
+void ClearAll()
+{
+    ClearTables();
     FreeAllTableDefns();
 }
 

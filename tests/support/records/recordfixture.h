@@ -48,7 +48,10 @@ RowObject *MakeRow(const std::vector<Cell> &cells);
 /* Builds and adds a row; returns it. */
 RowObject *AddRow(const std::string &table, const std::vector<Cell> &cells);
 
-/* Frees every TableData and every definition. */
+/* Frees every TableData of the registry; the definitions stay. */
+void ClearTables();
+
+/* Frees every TableData and then every definition (tables point at theirs). */
 void ClearAll();
 
 /* The rows of a result in order. */
