@@ -1,6 +1,7 @@
 # Cross-compiles for 64-bit Windows with mingw-w64 (posix thread model).
 # Not the product's build (that is 32-bit, mingw-i686.cmake): a check build
-# of the agent library, the WinHTTP client and net_tests for machines whose
+# of the product's libraries and program with net_tests, and with the suites of
+# agent_tests and driver_tests that the 32-bit run leaves out, for machines whose
 # kernel cannot run Wine's 32-bit loader (see README).
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)

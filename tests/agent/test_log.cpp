@@ -1,8 +1,7 @@
 /* The log writer: line layout, level filter, open and close lines, default
- * place, directory creation, the agent's logging start and stop. */
-#include "agent/agentlog.h"
+ * place, directory creation. */
 #include "agent/log.h"
-#include "agent/logrotate.h"
+#include "support/scratchlog.h"
 #include "support/testutil.h"
 
 #include <gtest/gtest.h>
@@ -12,30 +11,6 @@
 
 namespace {
 
-/* Opens the writer on name in dir at level; closes and forgets on exit. */
-class LogFile {
-public:
-    LogFile(const std::string &dir, const char *name, BYTE level)
-    {
-        CloseLogFile();
-        FreeLogSettings();
-        EXPECT_TRUE(SetLogDefaults());
-        EXPECT_TRUE(SetLogParams(name, dir.c_str(), level));
-        EXPECT_TRUE(OpenLogFileAppend());
-        path_ = dir + "/" + name;
-    }
-    ~LogFile() { close(); }
-    void close()
-    {
-        CloseLogFile();
-        FreeLogSettings();
-    }
-    std::string text() const { return vqt::ReadWholeFile(path_); }
-    std::vector<std::string> lines() const { return vqt::SplitLines(text()); }
-private:
-    std::string path_;
-};
-
 const std::regex kPrefix(R"(^\[ \d{4}-\d{2}-\d{2} \d{2}:\d{2}:\d{2}:\d{3} \] \[ -?\d+ \] )");
 
 } // namespace
@@ -43,7 +18,8 @@ const std::regex kPrefix(R"(^\[ \d{4}-\d{2}-\d{2} \d{2}:\d{2}:\d{2}:\d{3} \] \[ 
 TEST(LogWriter, LineLayoutIsBracketsTimestampThreadTagMessage)
 {
     vqt::ScratchDir dir("log");
-    LogFile log(dir.path(), "a.log", 4);
+    vqt::ScratchLog log(dir.path(), "a.log", 4);
+    ASSERT_TRUE(log.opened());
     LogError("GetCustomerId: error while retrieving customerid\n");
     log.close();
     std::vector<std::string> lines = log.lines();
@@ -69,7 +45,8 @@ TEST(LogWriter, LevelsFilterAsTheirThresholdsSay)
     };
     for (const Case &c : cases) {
         vqt::ScratchDir dir("lvl");
-        LogFile log(dir.path(), "l.log", c.level);
+        vqt::ScratchLog log(dir.path(), "l.log", c.level);
+        ASSERT_TRUE(log.opened());
         LogInfo("I\n");
         LogError("E\n");
         LogDebug("D\n");
@@ -89,7 +66,8 @@ TEST(LogWriter, LevelsFilterAsTheirThresholdsSay)
 TEST(LogWriter, MessageIsThePrintfResultUnchanged)
 {
     vqt::ScratchDir dir("fmt");
-    LogFile log(dir.path(), "f.log", 3);
+    vqt::ScratchLog log(dir.path(), "f.log", 3);
+    ASSERT_TRUE(log.opened());
     LogInfo("XML File Name : %s %d %5.2f %%\n", "conf.xml", -7, 1.0);
     LogInfo("no line feed, ");
     LogDebug("next\n");
@@ -109,7 +87,8 @@ TEST(LogWriter, MessageIsThePrintfResultUnchanged)
 TEST(LogWriter, SecondOpenKeepsTheFirstFile)
 {
     vqt::ScratchDir dir("twice");
-    LogFile log(dir.path(), "one.log", 4);
+    vqt::ScratchLog log(dir.path(), "one.log", 4);
+    ASSERT_TRUE(log.opened());
     ASSERT_TRUE(SetLogFileName("two.log"));
     EXPECT_TRUE(OpenLogFileAppend());
     EXPECT_TRUE(OpenLogFile());
@@ -123,11 +102,13 @@ TEST(LogWriter, AppendKeepsEarlierLinesAndTruncateDropsThem)
 {
     vqt::ScratchDir dir("modes");
     {
-        LogFile log(dir.path(), "m.log", 1);
+        vqt::ScratchLog log(dir.path(), "m.log", 1);
+        ASSERT_TRUE(log.opened());
         LogInfo("first run\n");
     }
     {
-        LogFile log(dir.path(), "m.log", 1);
+        vqt::ScratchLog log(dir.path(), "m.log", 1);
+        ASSERT_TRUE(log.opened());
         LogInfo("second run\n");
         log.close();
         std::string text = log.text();
@@ -213,82 +194,4 @@ TEST(MakeDirRecursive, CreatesFindsAndReportsErrors)
     int r = MakeDirRecursive((base + "/f/sub").c_str());
     EXPECT_NE(r, 0);
     EXPECT_NE(r, 1);
-}
-
-namespace {
-
-const char *kAgentKey = "Software\\Brennic\\Velquin\\VQAgent";
-
-class AgentLogging : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        CloseLogFile();
-        FreeLogSettings();
-        vqt::RegDeleteTreeA2(HKEY_LOCAL_MACHINE, kAgentKey);
-    }
-    void TearDown() override
-    {
-        StopAgentLogging();
-        vqt::RegDeleteTreeA2(HKEY_LOCAL_MACHINE, kAgentKey);
-    }
-};
-
-} // namespace
-
-TEST_F(AgentLogging, MissingInstallDirectoryReturnsItsErrorAndOpensNothing)
-{
-    EXPECT_EQ(StartAgentLogging("vqprereqhandler.log"), (DWORD)ERROR_FILE_NOT_FOUND);
-    EXPECT_EQ(gv_logFilePtr, nullptr);
-    EXPECT_FALSE(IsLogRotationRunning());   /* no timer for a log that never opened */
-    ASSERT_EQ(vqt::RegSetDword(HKEY_LOCAL_MACHINE, kAgentKey, "VQAgentLogLevel", 4), 0);
-    EXPECT_EQ(StartAgentLogging("vqprereqhandler.log"), (DWORD)ERROR_FILE_NOT_FOUND);
-    EXPECT_EQ(gv_logFilePtr, nullptr);
-    EXPECT_FALSE(IsLogRotationRunning());
-}
-
-TEST_F(AgentLogging, LogGoesToInstallDirLogsAtRegistryLevel)
-{
-    vqt::ScratchDir dir("agentlog");
-    ASSERT_EQ(vqt::RegSetSz(HKEY_LOCAL_MACHINE, kAgentKey, "VQAgentInstallDir", dir.path() + "\\"), 0);
-    ASSERT_EQ(vqt::RegSetDword(HKEY_LOCAL_MACHINE, kAgentKey, "VQAgentLogLevel", 1), 0);
-    ASSERT_EQ(StartAgentLogging("vqprereqhandler.log"), 0u);
-    const LoggerSettings *s = GetLoggerSettings();
-    ASSERT_NE(s, nullptr);
-    EXPECT_EQ(s->maxBackupCount, 5);
-    EXPECT_EQ(s->maxFileSize, 2000000);
-    EXPECT_EQ(s->timerPeriodMs, 900000);
-    EXPECT_EQ(s->openMode, 1);
-    EXPECT_STREQ(s->logDirectory, (dir.path() + "\\logs").c_str());
-    LogInfo("info line\n");
-    LogError("error line\n");
-    StopAgentLogging();
-    std::string text = vqt::ReadWholeFile(dir.file("logs\\vqprereqhandler.log"));
-    EXPECT_NE(text.find("[INFO] info line"), std::string::npos);
-    EXPECT_EQ(text.find("error line"), std::string::npos);
-    EXPECT_NE(text.find("Log close time: "), std::string::npos);
-}
-
-TEST_F(AgentLogging, MissingLevelGivesTwo)
-{
-    vqt::ScratchDir dir("agentlevel");
-    ASSERT_EQ(vqt::RegSetSz(HKEY_LOCAL_MACHINE, kAgentKey, "VQAgentInstallDir", dir.path() + "\\"), 0);
-    ASSERT_EQ(StartAgentLogging("x.log"), 0u);
-    EXPECT_EQ(GetLogLevel(), 2);
-    LogError("shown\n");
-    LogDebug("hidden\n");
-    StopAgentLogging();
-    std::string text = vqt::ReadWholeFile(dir.file("logs\\x.log"));
-    EXPECT_NE(text.find("[ERROR] shown"), std::string::npos);
-    EXPECT_EQ(text.find("hidden"), std::string::npos);
-}
-
-TEST_F(AgentLogging, UnwritableLogFolderStillStartsAndStopsCleanly)
-{
-    ASSERT_EQ(vqt::RegSetSz(HKEY_LOCAL_MACHINE, kAgentKey, "VQAgentInstallDir", "Q:\\nowhere\\"), 0);
-    EXPECT_EQ(StartAgentLogging("vqprereqhandler.log"), 0u);
-    EXPECT_EQ(gv_logFilePtr, nullptr);
-    LogInfo("dropped\n");
-    EXPECT_EQ(StopAgentLogging(), 0u);
-    EXPECT_EQ(StopAgentLogging(), 0u);
 }

@@ -1,22 +1,15 @@
 /* Find-and-replace without case, lower-casing, character replacement and
  * the last component of paths and URLs. */
 #include "agent/textutil.h"
+#include "support/testutil.h"
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <string>
 
-/* The result as a string, freeing it; "<null>" for NULL. */
-static std::string take(char *text)
-{
-    std::string s = text ? text : "<null>";
-    free(text);
-    return s;
-}
-
 static std::string replace(const char *input, const char *oldText, const char *newText)
 {
-    return take(FindAndReplaceWithNoCase(input, oldText, newText));
+    return vqt::TakeText(FindAndReplaceWithNoCase(input, oldText, newText));
 }
 
 TEST(FindAndReplace, ReplacesEveryCaseKeepsTheRest)
@@ -62,31 +55,31 @@ TEST(FindAndReplace, LongInputAndRemoval)
 
 TEST(TextUtil, ToLowerUtf8)
 {
-    EXPECT_EQ("abc xyz 09", take(ToLowerUtf8("ABC xYz 09")));
+    EXPECT_EQ("abc xyz 09", vqt::TakeText(ToLowerUtf8("ABC xYz 09")));
     /* Ä Ö Ж become ä ö ж. */
-    EXPECT_EQ("\xC3\xA4\xC3\xB6\xD0\xB6", take(ToLowerUtf8("\xC3\x84\xC3\x96\xD0\x96")));
-    EXPECT_EQ("a\xEF\xBF\xBD" "b", take(ToLowerUtf8("A\xFF" "B")));
-    EXPECT_EQ("", take(ToLowerUtf8("")));
-    EXPECT_EQ("<null>", take(ToLowerUtf8(NULL)));
+    EXPECT_EQ("\xC3\xA4\xC3\xB6\xD0\xB6", vqt::TakeText(ToLowerUtf8("\xC3\x84\xC3\x96\xD0\x96")));
+    EXPECT_EQ("a\xEF\xBF\xBD" "b", vqt::TakeText(ToLowerUtf8("A\xFF" "B")));
+    EXPECT_EQ("", vqt::TakeText(ToLowerUtf8("")));
+    EXPECT_EQ("<null>", vqt::TakeText(ToLowerUtf8(NULL)));
 }
 
 TEST(TextUtil, ReplaceCharInCopy)
 {
     const char *path = "a\\b\\c";
-    EXPECT_EQ("a/b/c", take(ReplaceCharInCopy(path, '\\', '/')));
+    EXPECT_EQ("a/b/c", vqt::TakeText(ReplaceCharInCopy(path, '\\', '/')));
     EXPECT_STREQ("a\\b\\c", path);
-    EXPECT_EQ("", take(ReplaceCharInCopy("", 'a', 'b')));
-    EXPECT_EQ("<null>", take(ReplaceCharInCopy(NULL, 'a', 'b')));
+    EXPECT_EQ("", vqt::TakeText(ReplaceCharInCopy("", 'a', 'b')));
+    EXPECT_EQ("<null>", vqt::TakeText(ReplaceCharInCopy(NULL, 'a', 'b')));
 }
 
 TEST(TextUtil, LastComponents)
 {
-    EXPECT_EQ("setup.exe", take(GetLastFileName("C:\\odt\\Office365\\setup.exe")));
-    EXPECT_EQ("setup.exe", take(GetLastFileName("setup.exe")));
-    EXPECT_EQ("", take(GetLastFileName("C:\\odt\\")));
-    EXPECT_EQ("<null>", take(GetLastFileName(NULL)));
-    EXPECT_EQ("file.cab", take(GetLastUrlFileName("https://host/a/b/file.cab")));
-    EXPECT_EQ("", take(GetLastUrlFileName("https://host/a/")));
-    EXPECT_EQ("plain", take(GetLastUrlFileName("plain")));
-    EXPECT_EQ("<null>", take(GetLastUrlFileName(NULL)));
+    EXPECT_EQ("setup.exe", vqt::TakeText(GetLastFileName("C:\\odt\\Office365\\setup.exe")));
+    EXPECT_EQ("setup.exe", vqt::TakeText(GetLastFileName("setup.exe")));
+    EXPECT_EQ("", vqt::TakeText(GetLastFileName("C:\\odt\\")));
+    EXPECT_EQ("<null>", vqt::TakeText(GetLastFileName(NULL)));
+    EXPECT_EQ("file.cab", vqt::TakeText(GetLastUrlFileName("https://host/a/b/file.cab")));
+    EXPECT_EQ("", vqt::TakeText(GetLastUrlFileName("https://host/a/")));
+    EXPECT_EQ("plain", vqt::TakeText(GetLastUrlFileName("plain")));
+    EXPECT_EQ("<null>", vqt::TakeText(GetLastUrlFileName(NULL)));
 }

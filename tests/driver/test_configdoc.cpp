@@ -1,6 +1,8 @@
 /* The configuration document editor on real documents: the saved XML is
  * compared with the expected text, and the log with the lines each edit
- * writes. */
+ * writes. First, that the editor's libxml2 is the program's own DLL
+ * (vqlibxml2.dll) and works: a small document parsed from memory and an
+ * XPath evaluated through it. */
 #include "driver/configdoc.h"
 #include "support/scratchlog.h"
 #include "support/testutil.h"
@@ -11,6 +13,31 @@
 #include <libxml/xpath.h>
 
 namespace {
+
+TEST(Libxml2, ParsesAndEvaluatesXPathThroughTheProgramsDll)
+{
+    /* The DLL the process really uses carries our module name. */
+    EXPECT_NE(GetModuleHandleA("vqlibxml2.dll"), nullptr);
+
+    static const char doc[] =
+        "<Configuration><Add OfficeClientEdition=\"32\">"
+        "<Product ID=\"O365ProPlusRetail\"><Language ID=\"en-us\"/></Product>"
+        "<Product ID=\"VisioProRetail\"/></Add></Configuration>";
+    xmlDocPtr d = xmlReadMemory(doc, sizeof(doc) - 1, "smoke.xml", NULL, 0);
+    ASSERT_NE(d, nullptr);
+    xmlXPathContextPtr ctx = xmlXPathNewContext(d);
+    ASSERT_NE(ctx, nullptr);
+    xmlXPathObjectPtr r = xmlXPathEvalExpression(BAD_CAST "/Configuration/Add/Product", ctx);
+    ASSERT_NE(r, nullptr);
+    ASSERT_NE(r->nodesetval, nullptr);
+    ASSERT_EQ(r->nodesetval->nodeNr, 2);
+    xmlChar *id = xmlGetProp(r->nodesetval->nodeTab[1], BAD_CAST "ID");
+    EXPECT_STREQ((const char *)id, "VisioProRetail");
+    xmlFree(id);
+    xmlXPathFreeObject(r);
+    xmlXPathFreeContext(ctx);
+    xmlFreeDoc(d);
+}
 
 typedef std::vector<std::string> Texts;
 

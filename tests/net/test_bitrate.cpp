@@ -1,8 +1,6 @@
 /* Bit-rate limited downloads from the loopback server: the block ranges,
- * the cycle of at least 600 ms, the HEAD answer's length, and the pause
- * rule. */
+ * the cycle of at least 600 ms and the HEAD answer's length. */
 #include "net/bitrate.h"
-#include "net/blockrate.h"
 #include "net/httpengine.h"
 #include "agent/agentparams.h"
 #include "support/testutil.h"
@@ -46,16 +44,6 @@ protected:
 };
 
 } // namespace
-
-TEST(BitrateRule, BlockSizeAndPause)
-{
-    EXPECT_EQ(BitrateBlockSize(1024), 512000u);
-    EXPECT_EQ(BitrateBlockSize(0), 512000u);
-    const DWORD pauses[][2] = {{0, 600}, {100, 500}, {449, 151}, {450, 100}, {5000, 100},
-                               {0xFFFFFF00u, 100}};
-    for (const auto &p : pauses)
-        EXPECT_EQ(BitratePauseMs(p[0]), p[1]) << p[0];
-}
 
 TEST_F(Bitrate, FetchesBlocksWithPauses)
 {

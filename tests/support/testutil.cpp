@@ -2,6 +2,7 @@
 #include "testutil.h"
 
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 
 namespace vqt {
@@ -204,6 +205,13 @@ bool RegKeyExists(HKEY root, const std::string &path, REGSAM view)
         return false;
     RegCloseKey(key);
     return true;
+}
+
+std::string TakeText(char *text)
+{
+    std::string s = text ? text : "<null>";
+    free(text);
+    return s;
 }
 
 std::string SystemText(DWORD code)

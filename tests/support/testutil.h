@@ -55,6 +55,10 @@ LONG RegSetRaw(HKEY root, const std::string &path, const char *name, DWORD type,
 LONG RegDeleteTreeA2(HKEY root, const std::string &path, REGSAM view = 0);
 bool RegKeyExists(HKEY root, const std::string &path, REGSAM view = 0);
 
+/* A text the code under test handed over, as a string ("<null>" for NULL);
+ * the text is freed. */
+std::string TakeText(char *text);
+
 /* System text of `code` as FormatMessageA gives it (line breaks kept). */
 std::string SystemText(DWORD code);
 
