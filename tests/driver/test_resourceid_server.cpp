@@ -14,6 +14,7 @@
 #include "support/standinservice.h"
 #include "support/testutil.h"
 #include "support/netserver.h"
+#include "support/records/recordfixture.h"
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
@@ -62,21 +63,8 @@ protected:
     void TearDown() override
     {
         SetResourceIDServerFetch(NULL);
-        clearFramework();
+        vqt::ClearAll();
         ResetAgentParameters();
-    }
-    /* Every table and then every definition (tables point at theirs). */
-    static void clearFramework()
-    {
-        INT32 n = 0;
-        TableData **tables = GetTableRegistry(&n);
-        while (n > 0) {
-            TableData *td = tables[0];
-            RemoveTableDataFromRegistry(td);
-            FreeTableData(td);
-            tables = GetTableRegistry(&n);
-        }
-        FreeAllTableDefns();
     }
     void computer(const std::string &document)
     {
@@ -171,7 +159,7 @@ TEST_F(ResourceID, FailuresWriteNothing)
     for (const auto &c : cases) {
         SCOPED_TRACE(c.document);
         ASSERT_EQ(0, vqt::WriteAgentKey(temp_.path(), {vqt::Missing("SystemDetails", "VQAgentResourceID")}));
-        clearFramework();
+        vqt::ClearAll();
         if (c.dictionary) {
             ASSERT_TRUE(loadDictionary());
         }

@@ -156,7 +156,7 @@ TEST(XmlValue, DateTimesHoldBothPartsWithUnsuppliedFieldsZero)
         INT32 size = 0;
         ASSERT_TRUE(AllocateAndCopyColumnValue(&value, &size, BRN_SQL_DATETIME, c.text));
         ASSERT_EQ(BRN_DATETIME_SIZE, size);
-        BrnDateTime dt;
+        BrnDateTime dt = {};
         memcpy(&dt, value, BRN_DATETIME_SIZE);
         ASSERT_NE(nullptr, dt.date);
         ASSERT_NE(nullptr, dt.time);
