@@ -117,10 +117,28 @@ BYTE *ConvertTextToValue(const char *text, INT32 *size, BYTE type)
     case BRN_SQL_TIME:
     case BRN_SQL_DATETIME: {
         /* The buffer holds the record itself (its two part references and
-         * three fields); the parts belong to the buffer from here on. */
+         * three fields); the parts belong to the buffer from here on. A
+         * DATE holds only its date and a TIME only its time: a part the
+         * type does not have would reach the database as a literal that it
+         * refuses ("0000-00-00 23:59:58" for a TIME). A text without the
+         * type's part is no value of it. */
         BrnDateTime *dt = ConvertStringToBrnDateTime(text);
         if (!dt)
             return NULL;
+        if (type == BRN_SQL_DATE || type == BRN_SQL_TIME) {
+            BOOL wantDate = type == BRN_SQL_DATE;
+            if (!strchr(text, wantDate ? '-' : ':')) {
+                FreeBrnDateTime(dt);
+                return NULL;
+            }
+            if (wantDate) {
+                free(dt->time);
+                dt->time = NULL;
+            } else {
+                free(dt->date);
+                dt->date = NULL;
+            }
+        }
         buf = AllocValueBuffer(BRN_DATETIME_SIZE);
         if (!buf) {
             FreeBrnDateTime(dt);

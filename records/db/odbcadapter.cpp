@@ -393,6 +393,48 @@ static BOOL isBinarySqlType(SHORT sqlType)
     return sqlType == SQL_BINARY || sqlType == SQL_VARBINARY || sqlType == SQL_LONGVARBINARY;
 }
 
+/* Reals are fetched as doubles, not as the driver's text, which may carry
+ * fewer digits than the value (15 significant digits lose 2^52+1). */
+static BOOL isRealSqlType(SHORT sqlType)
+{
+    return sqlType == SQL_DOUBLE || sqlType == SQL_FLOAT || sqlType == SQL_REAL;
+}
+
+/* A fetched real as the cell's text: 17 significant digits give the very
+ * double back to whoever converts the text again. */
+static char *realText(double v, INT32 *length)
+{
+    char buf[40];
+    int n = snprintf(buf, sizeof buf, "%.17g", v);
+    if (n < 0 || (size_t)n >= sizeof buf)
+        return NULL;
+    char *text = (char *)malloc((size_t)n + 1);
+    if (text) {
+        memcpy(text, buf, (size_t)n + 1);
+        *length = n;
+    }
+    return text;
+}
+
+/* Reads a real column of the current row: *out its text, NULL for SQL
+ * NULL. FALSE when the driver fails or memory runs out. */
+static BOOL readRealColumn(SQLHSTMT stmt, SQLUSMALLINT column, char **out, INT32 *length)
+{
+    *out = NULL;
+    *length = 0;
+    double v = 0;
+    SQLLEN ind = 0;
+    if (!SQL_SUCCEEDED(SQLGetData(stmt, column, SQL_C_DOUBLE, &v, sizeof v, &ind))) {
+        LogError("SQLGetData failed\n");
+        logStatementDiag(stmt);
+        return FALSE;
+    }
+    if (ind == SQL_NULL_DATA)
+        return TRUE;
+    *out = realText(v, length);
+    return *out != NULL;
+}
+
 /* Reads one column of the current row whole, in pieces: *out is a new
  * block (terminated by a zero byte) and *length its byte count, or *out is
  * NULL for SQL NULL. FALSE when the driver fails or memory runs out. */
@@ -494,6 +536,21 @@ static BOOL convertCell(ResultCell *cell, const ResultColumn *col)
         size = BRN_DATETIME_SIZE;
         break;
     }
+    case BRN_SQL_FLOAT:
+    case BRN_SQL_DOUBLE: {
+        /* A delivered real may have an exponent ("1e+300"), which the
+         * literal grammar of ConvertTextToValue does not take. */
+        double v = TextToDouble(cell->text, NULL);
+        if (col->type == BRN_SQL_FLOAT) {
+            float f = (float)v;
+            cell->value = CopyValueBuffer(&f, 4);
+            size = 4;
+        } else {
+            cell->value = CopyValueBuffer(&v, 8);
+            size = 8;
+        }
+        break;
+    }
     default:
         if (col->binary)
             cell->value = CopyValueBuffer(cell->text, cell->textLength);
@@ -588,9 +645,11 @@ static ReadOutcome readByCell(SQLHSTMT stmt, ResultSet *set)
         BOOL ok = TRUE;
         for (SQLSMALLINT i = 0; ok && i < count; i++) {
             ResultCell *cell = &row->cells[i];
-            ok = readColumn(stmt, (SQLUSMALLINT)(i + 1), set->columns[i].binary,
-                            &cell->text, &cell->textLength)
-                 && convertCell(cell, &set->columns[i]);
+            const ResultColumn *col = &set->columns[i];
+            ok = (isRealSqlType(col->sqlType)
+                      ? readRealColumn(stmt, (SQLUSMALLINT)(i + 1), &cell->text, &cell->textLength)
+                      : readColumn(stmt, (SQLUSMALLINT)(i + 1), col->binary, &cell->text, &cell->textLength))
+                 && convertCell(cell, col);
         }
         if (!ok) {
             FreeResultRow(row, set->columns, count);
@@ -606,6 +665,8 @@ static ReadOutcome readByCell(SQLHSTMT stmt, ResultSet *set)
  * character takes up to four bytes in the delivered encoding. */
 static SQLLEN boundWidth(const ResultColumn *col, SQLULEN size)
 {
+    if (isRealSqlType(col->sqlType))
+        return (SQLLEN)sizeof(double);
     switch (col->sqlType) {
     case SQL_LONGVARCHAR: case SQL_WLONGVARCHAR: case SQL_LONGVARBINARY:
         return 0;
@@ -707,7 +768,10 @@ static BOOL bindBlock(SQLHSTMT stmt, BlockBuffers *b, const ResultSet *set, SQLU
     BOOL ok = SQL_SUCCEEDED(SQLSetStmtAttr(stmt, SQL_ATTR_ROWS_FETCHED_PTR, fetched, 0))
               && SQL_SUCCEEDED(SQLSetStmtAttr(stmt, SQL_ATTR_ROW_STATUS_PTR, b->status, 0));
     for (SQLSMALLINT i = 0; ok && i < b->count; i++)
-        ok = SQL_SUCCEEDED(SQLBindCol(stmt, (SQLUSMALLINT)(i + 1), set->columns[i].binary ? SQL_C_BINARY : SQL_C_CHAR,
+        ok = SQL_SUCCEEDED(SQLBindCol(stmt, (SQLUSMALLINT)(i + 1),
+                                      isRealSqlType(set->columns[i].sqlType) ? SQL_C_DOUBLE
+                                      : set->columns[i].binary               ? SQL_C_BINARY
+                                                                             : SQL_C_CHAR,
                                       b->data[i], b->width[i], b->ind[i]));
     return ok;
 }
@@ -734,13 +798,23 @@ static ResultRow *rowFromBlock(const BlockBuffers *b, SQLULEN r, const ResultSet
         SQLLEN ind = b->ind[i][r];
         if (ind == SQL_NULL_DATA)
             continue;
+        ResultCell *cell = &row->cells[i];
+        if (isRealSqlType(col->sqlType)) {
+            double v;
+            memcpy(&v, b->data[i] + r * (size_t)b->width[i], sizeof v);
+            cell->text = realText(v, &cell->textLength);
+            if (!cell->text || !convertCell(cell, col)) {
+                FreeResultRow(row, set->columns, b->count);
+                return NULL;
+            }
+            continue;
+        }
         SQLLEN fits = b->width[i] - (col->binary ? 0 : 1);
         if (ind == SQL_NO_TOTAL || ind < 0 || ind > fits) {
             *cut = TRUE;
             FreeResultRow(row, set->columns, b->count);
             return NULL;
         }
-        ResultCell *cell = &row->cells[i];
         cell->text = (char *)malloc((size_t)ind + 1);
         if (!cell->text) {
             FreeResultRow(row, set->columns, b->count);

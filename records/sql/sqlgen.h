@@ -36,8 +36,7 @@ typedef struct QueryGenerator {
 
 /* How criteria values are written. */
 #define SQL_CRIT_AS_IS        0 /* the caller supplies the quotes */
-#define SQL_CRIT_QUOTED_TBOOL 1 /* texts and dates quoted, BOOLEAN 't'/'f' */
-#define SQL_CRIT_QUOTED_NBOOL 2 /* texts and dates quoted, BOOLEAN 1/0 */
+#define SQL_CRIT_QUOTED       1 /* texts and dates quoted */
 
 /* One column's type text in CREATE TABLE (without name and default); NULL
  * when the dialect writes no column for that type. */
@@ -50,10 +49,9 @@ typedef struct SqlDialect {
     BYTE limitStyle;            /* SQL_LIMIT_* */
     BOOL aliasWithAs;
     BYTE criteriaValues;        /* SQL_CRIT_* */
-    const char *updateTrue;     /* BOOLEAN literals in UPDATE ... */
-    const char *updateFalse;
-    const char *insertTrue;     /* ... and in INSERT and CREATE defaults */
-    const char *insertFalse;
+    const char *boolTrue;       /* the BOOLEAN literals, the same in every */
+    const char *boolFalse;      /* statement, default and criterion, and equal
+                                   to what the engine stores */
     SqlColumnTypeFn columnType;
     const char *createEnd;      /* the text that closes CREATE TABLE */
     const char *blobOpen;       /* a BLOB value is written in hexadecimal */

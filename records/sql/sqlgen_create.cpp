@@ -54,7 +54,7 @@ static void appendDefault(const SqlDialect *d, SqlText *out, const ColumnDefn *c
         d->quote(out, (const char *)c->defaultValue);
         break;
     case BRN_SQL_BOOLEAN:
-        SqlTextAppendF(out, " DEFAULT %s", c->defaultValue[0] == 1 ? d->insertTrue : d->insertFalse);
+        SqlTextAppendF(out, " DEFAULT %s", c->defaultValue[0] == 1 ? d->boolTrue : d->boolFalse);
         break;
     default:
         break;

@@ -44,7 +44,7 @@ static const char *firebirdColumnType(const ColumnDefn *c, char *buf, size_t buf
 
 const SqlDialect g_firebirdDialect = {
     "FIREBIRD", "Firebird", FirebirdQuoteLiteral, SQL_LIMIT_FIRST, FALSE, SQL_CRIT_AS_IS,
-    "1", "0", "1", "0", firebirdColumnType, "\n);\n\n", "x'", "'",
+    "1", "0", firebirdColumnType, "\n);\n\n", "x'", "'",
     NULL, "Update query is @@@%s\n", NULL, FALSE,
 };
 

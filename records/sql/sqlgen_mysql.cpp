@@ -49,8 +49,8 @@ static const char *mysqlColumnType(const ColumnDefn *c, char *buf, size_t bufSiz
 }
 
 const SqlDialect g_mysqlDialect = {
-    "MYSQL", "Mysql", MysqlQuoteLiteral, SQL_LIMIT_MYSQL, TRUE, SQL_CRIT_QUOTED_NBOOL,
-    "1", "0", "1", "0", mysqlColumnType, "\n) ENGINE = InnoDB;\n\n", "X'", "'",
+    "MYSQL", "Mysql", MysqlQuoteLiteral, SQL_LIMIT_MYSQL, TRUE, SQL_CRIT_QUOTED,
+    "1", "0", mysqlColumnType, "\n) ENGINE = InnoDB;\n\n", "X'", "'",
     "Insert query is @@@%s\n", "Update query is @@@ %s\n", "@@@ Inside MysqlGenDelteQuery @@@\n", TRUE,
 };
 

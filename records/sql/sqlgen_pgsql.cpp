@@ -44,8 +44,8 @@ static const char *pgsqlColumnType(const ColumnDefn *c, char *buf, size_t bufSiz
 }
 
 const SqlDialect g_pgsqlDialect = {
-    "PGSQL", "Pgsql", PgsqlQuoteLiteral, SQL_LIMIT_TRAILING, TRUE, SQL_CRIT_QUOTED_TBOOL,
-    "'t'", "'f'", "'t'", "'f'", pgsqlColumnType, "\n);\n\n", "'\\x", "'",
+    "PGSQL", "Pgsql", PgsqlQuoteLiteral, SQL_LIMIT_TRAILING, TRUE, SQL_CRIT_QUOTED,
+    "'t'", "'f'", pgsqlColumnType, "\n);\n\n", "'\\x", "'",
     NULL, "Update query is @@@%s\n", NULL, FALSE,
 };
 

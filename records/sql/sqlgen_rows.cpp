@@ -47,14 +47,14 @@ static const TableDefn *definitionOf(const char *tableName, const RowObject *row
 /* Appends one value: NULL, a quoted literal, the dialect's BOOLEAN literal,
  * or the value's text. FALSE when the value cannot be converted. */
 static BOOL appendValue(const SqlDialect *d, SqlText *out, const ColumnDefn *col,
-                        const BYTE *value, INT32 size, const char *boolTrue, const char *boolFalse)
+                        const BYTE *value, INT32 size)
 {
     if (!value) {
         SqlTextAppend(out, "NULL");
         return TRUE;
     }
     if (col->type == BRN_SQL_BOOLEAN) {
-        SqlTextAppend(out, value[0] == 1 ? boolTrue : boolFalse);
+        SqlTextAppend(out, value[0] == 1 ? d->boolTrue : d->boolFalse);
         return TRUE;
     }
     if (col->type == BRN_SQL_BLOB) {
@@ -115,11 +115,11 @@ char *SqlGenUpdateQuery(const SqlDialect *d, const char *tableName, const RowObj
                 continue;
             }
             SqlTextAppendF(&keys, "%s%s=", keys.length ? " and " : "", col->name);
-            ok = appendValue(d, &keys, col, value, row->sizes[i], d->updateTrue, d->updateFalse);
+            ok = appendValue(d, &keys, col, value, row->sizes[i]);
         } else {
             SqlTextAppendF(&sets, "%s%s=", firstSet ? "" : ",", col->name);
             firstSet = FALSE;
-            ok = appendValue(d, &sets, col, value, row->sizes[i], d->updateTrue, d->updateFalse);
+            ok = appendValue(d, &sets, col, value, row->sizes[i]);
         }
     }
     if (ok && (keys.length == 0 || nullKey)) {
@@ -167,7 +167,7 @@ char *SqlGenInsertQuery(const SqlDialect *d, const char *tableName, const RowObj
         if (!first)
             SqlTextAppend(&out, ",");
         first = FALSE;
-        if (!appendValue(d, &out, col, row->values[i], row->sizes[i], d->insertTrue, d->insertFalse)) {
+        if (!appendValue(d, &out, col, row->values[i], row->sizes[i])) {
             SqlTextFree(&out);
             return NULL;
         }
@@ -206,7 +206,7 @@ char *SqlGenDeleteQuery(const SqlDialect *d, const char *tableName, const RowObj
             continue;
         }
         SqlTextAppendF(&keys, "%s%s=", keys.length ? " and " : "", col->name);
-        ok = appendValue(d, &keys, col, row->values[i], row->sizes[i], d->updateTrue, d->updateFalse);
+        ok = appendValue(d, &keys, col, row->values[i], row->sizes[i]);
     }
     if (ok && (keys.length == 0 || nullKey)) {
         LogError("GenerateDeleteQuery : no complete primary key value for table %s; a delete of every row is refused\n",

@@ -116,14 +116,16 @@ static BOOL isQuotedCriteriaType(BYTE type)
         || type == BRN_SQL_TIME || type == BRN_SQL_DATETIME || type == BRN_SQL_BLOB;
 }
 
-/* A criteria value's own text: numbers through ConvertValueToText, every
- * other type (texts, decimals, dates given as text, the two bounds of
- * BETWEEN) as the bytes the caller gave. NULL when out of memory. */
+/* A criteria value's own text: numbers, decimals included, through
+ * ConvertValueToText (a decimal that is no number literal is refused, as
+ * it is bare SQL), every other type (texts, dates given as text, the two
+ * bounds of BETWEEN) as the bytes the caller gave. NULL when refused or out
+ * of memory. */
 static char *criteriaValueText(const BYTE *value, INT32 size, BYTE type, BYTE op)
 {
     if (!value)
         return strdup("NULL");
-    BOOL number = type >= BRN_SQL_TINYINT && type <= BRN_SQL_REAL;
+    BOOL number = type >= BRN_SQL_TINYINT && type <= BRN_SQL_NUMERIC;
     if (number && op != SQL_OP_BETWEEN)
         return ConvertValueToText(value, size, type);
     size_t n = size > 0 ? (size_t)size : 0;
@@ -142,12 +144,10 @@ static char *criteriaValueText(const BYTE *value, INT32 size, BYTE type, BYTE op
 static BOOL appendCriteriaValue(const SqlDialect *d, SqlText *out, const BYTE *value,
                                 INT32 size, BYTE type, BYTE op)
 {
-    if (d->criteriaValues != SQL_CRIT_AS_IS && type == BRN_SQL_BOOLEAN && value && op != SQL_OP_BETWEEN) {
-        BOOL on = value[0] == 1;
-        if (d->criteriaValues == SQL_CRIT_QUOTED_TBOOL)
-            SqlTextAppend(out, on ? " 't' " : " 'f' ");
-        else
-            SqlTextAppend(out, on ? " 1 " : " 0 ");
+    /* A BOOLEAN is the dialect's own literal in every dialect: its byte
+     * written as it is would be no SQL at all. */
+    if (type == BRN_SQL_BOOLEAN && value && op != SQL_OP_BETWEEN) {
+        SqlTextAppendF(out, " %s ", value[0] == 1 ? d->boolTrue : d->boolFalse);
         return TRUE;
     }
     char *text = criteriaValueText(value, size, type, op);

@@ -40,7 +40,7 @@ static const char *sqliteColumnType(const ColumnDefn *c, char *buf, size_t bufSi
 
 const SqlDialect g_sqliteDialect = {
     "SQLITE", "Sqlite", SqliteQuoteLiteral, SQL_LIMIT_TRAILING, TRUE, SQL_CRIT_AS_IS,
-    "'t'", "'f'", "1", "0", sqliteColumnType, "\n);\n\n", "X'", "'",
+    "1", "0", sqliteColumnType, "\n);\n\n", "X'", "'",
     NULL, "Update query is @@@%s\n", NULL, FALSE,
 };
 

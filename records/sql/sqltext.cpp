@@ -5,8 +5,10 @@
 #include "records/base/datetime.h"
 #include "records/base/reclimits.h"
 
+#include "agent/log.h"
 #include "agent/textformat.h"
 
+#include <math.h>
 #include <stdarg.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -157,6 +159,46 @@ static void dateParts(const BYTE *value, INT32 size, const BrnDate **date, const
     }
 }
 
+BOOL IsSqlNumberLiteral(const char *text, size_t length)
+{
+    size_t i = 0;
+    if (i < length && (text[i] == '+' || text[i] == '-'))
+        i++;
+    size_t digits = 0;
+    while (i < length && text[i] >= '0' && text[i] <= '9')
+        i++, digits++;
+    if (i < length && text[i] == '.') {
+        i++;
+        while (i < length && text[i] >= '0' && text[i] <= '9')
+            i++, digits++;
+    }
+    if (digits == 0)
+        return FALSE;
+    if (i < length && (text[i] == 'e' || text[i] == 'E')) {
+        i++;
+        if (i < length && (text[i] == '+' || text[i] == '-'))
+            i++;
+        size_t exponent = 0;
+        while (i < length && text[i] >= '0' && text[i] <= '9')
+            i++, exponent++;
+        if (exponent == 0)
+            return FALSE;
+    }
+    return i == length;
+}
+
+/* A finite real with `digits` significant digits; the engines have no
+ * literal for infinities and NaN, so those are refused. */
+static BOOL appendReal(SqlText *t, double v, int digits)
+{
+    if (!isfinite(v)) {
+        LogError("SqlTextAppendValue : a real that is not finite has no SQL literal\n");
+        return FALSE;
+    }
+    SqlTextAppendF(t, "%.*g", digits, v);
+    return TRUE;
+}
+
 BOOL SqlTextAppendValue(SqlText *t, const BYTE *value, INT32 size, BYTE type)
 {
     if (type == BRN_SQL_NOT_SUPPORTED_TYPE || type > BRN_SQL_LAST_TYPE)
@@ -184,26 +226,49 @@ BOOL SqlTextAppendValue(SqlText *t, const BYTE *value, INT32 size, BYTE type)
         return TRUE;
     case BRN_SQL_FLOAT:
     case BRN_SQL_REAL:
-        SqlTextAppendF(t, "%f", (double)ReadFloatValue(value, size));
-        return TRUE;
+        /* Nine significant digits give every float back exactly. */
+        return appendReal(t, (double)ReadFloatValue(value, size), 9);
     case BRN_SQL_DOUBLE:
-        SqlTextAppendF(t, "%f", ReadDoubleValue(value, size));
+        /* Seventeen give every double back exactly ("%f" kept six decimals
+         * and wrote 1e300 as a 301-digit number). */
+        return appendReal(t, ReadDoubleValue(value, size), 17);
+    case BRN_SQL_DECIMAL:
+    case BRN_SQL_NUMERIC: {
+        /* Written bare, so only a number literal may pass: anything else
+         * would be SQL of the caller's making. */
+        size_t n = size > 0 ? (size_t)size : 0;
+        const void *nul = memchr(value, 0, n);
+        if (nul)
+            n = (size_t)((const BYTE *)nul - value);
+        if (!IsSqlNumberLiteral((const char *)value, n)) {
+            LogError("SqlTextAppendValue : \"%.*s\" is not a number; no statement is written\n",
+                     (int)(n > 64 ? 64 : n), (const char *)value);
+            return FALSE;
+        }
+        SqlTextAppendN(t, (const char *)value, n);
         return TRUE;
+    }
     case BRN_SQL_DATE:
     case BRN_SQL_TIME:
     case BRN_SQL_DATETIME: {
+        /* A DATE is written as its date, a TIME as its time, a DATETIME as
+         * both (midnight when it holds no time): each a literal the engines
+         * accept for the column's own type. */
         const BrnDate *d;
         const BrnTime *tm;
         dateParts(value, size, &d, &tm);
-        if (d && tm)
-            SqlTextAppendF(t, "%04d-%02d-%02d %02d:%02d:%02d", d->year, d->month, d->day,
-                           tm->hour, tm->minute, tm->second);
-        else if (d)
-            SqlTextAppendF(t, "%04d-%02d-%02d", d->year, d->month, d->day);
-        else if (tm)
+        if (type == BRN_SQL_TIME) {
+            if (!tm)
+                return FALSE;
             SqlTextAppendF(t, "%02d:%02d:%02d", tm->hour, tm->minute, tm->second);
-        else
+        } else if (!d) {
             return FALSE;
+        } else if (type == BRN_SQL_DATE) {
+            SqlTextAppendF(t, "%04d-%02d-%02d", d->year, d->month, d->day);
+        } else {
+            SqlTextAppendF(t, "%04d-%02d-%02d %02d:%02d:%02d", d->year, d->month, d->day,
+                           tm ? tm->hour : 0, tm ? tm->minute : 0, tm ? tm->second : 0);
+        }
         return TRUE;
     }
     case BRN_SQL_BOOLEAN:

@@ -11,6 +11,10 @@
 
 #include <gtest/gtest.h>
 
+#include <float.h>
+#include <math.h>
+#include <stdlib.h>
+
 #include <string>
 
 using namespace vqt;
@@ -113,7 +117,7 @@ TEST_F(SqlGenerate, UpdateKeepsTheKeyInWhereAndLiteralsEscaped)
     RowObject *r = PlainRow();
     SetCell(r, C_VARCHAR, Text("it's \\ here"));
     const struct { const SqlDialect *d; const char *set; const char *boolean; } cases[] = {
-        {&g_sqliteDialect, "c_varchar='it''s \\ here'", "c_bool='f'"},
+        {&g_sqliteDialect, "c_varchar='it''s \\ here'", "c_bool=0"},
         {&g_pgsqlDialect, "c_varchar='it''s \\ here'", "c_bool='f'"},
         {&g_mysqlDialect, "c_varchar='it''s \\\\ here'", "c_bool=0"},
         {&g_firebirdDialect, "c_varchar='it''s \\ here'", "c_bool=0"},
@@ -155,7 +159,7 @@ TEST_F(SqlGenerate, InsertWritesNullBareAndNumbersInFull)
     FreeRow(r, C_COUNT);
     r = FullRow();
     const struct { const SqlDialect *d; const char *part; } cases[] = {
-        {&g_sqliteDialect, ",4000000000,9000000000123,1234567890123456789,1.500000,"},
+        {&g_sqliteDialect, ",4000000000,9000000000123,1234567890123456789,1.5,2.25,0.75,"},
         {&g_sqliteDialect, ",'2024-02-29','13:14:15','2024-02-29 13:14:15',1,"},
         {&g_pgsqlDialect, ",'2024-02-29 13:14:15','t',"},
         {&g_mysqlDialect, "'back\\\\slash ''q'''"},
@@ -216,4 +220,122 @@ TEST_F(SqlGenerate, EachTableUsesTheDialectOfItsConnection)
     EXPECT_TRUE(Has(text, "\tp2 varchar(20)")) << text;
     SetDSNMapValid(7, 0);
     EXPECT_TRUE(log.has("Invalid Status"));
+}
+
+/* Every finite double and float comes back exactly from the literal written
+ * for it; values without a literal in SQL are refused. */
+TEST(SqlValueText, RealsAreWrittenWithRoundTripPrecision)
+{
+    const double doubles[] = {0.1234567, 1e300, 4503599627370497.0 /* 2^52+1 */, -DBL_MAX, DBL_MIN,
+                              4.9406564584124654e-324, -0.0, 1.0 / 3.0, 123456789.125};
+    for (double v : doubles) {
+        std::string text = Take(ConvertValueToText((const BYTE *)&v, 8, BRN_SQL_DOUBLE));
+        double back = strtod(text.c_str(), NULL);
+        EXPECT_EQ(0, memcmp(&v, &back, 8)) << text;
+        EXPECT_LT(text.size(), 26u) << text;
+    }
+    EXPECT_EQ("0.1234567", Take(ConvertValueToText((const BYTE *)&doubles[0], 8, BRN_SQL_DOUBLE)));
+    const float floats[] = {0.1f, 16777217.0f, FLT_MAX, -FLT_MIN, 3.4028e-38f};
+    for (float v : floats) {
+        for (BYTE type : {BRN_SQL_FLOAT, BRN_SQL_REAL}) {
+            std::string text = Take(ConvertValueToText((const BYTE *)&v, 4, type));
+            float back = (float)strtod(text.c_str(), NULL);
+            EXPECT_EQ(0, memcmp(&v, &back, 4)) << text;
+        }
+    }
+    vqt::ScratchLog log;
+    const double bad[] = {INFINITY, -INFINITY, NAN};
+    for (double v : bad)
+        EXPECT_EQ(nullptr, ConvertValueToText((const BYTE *)&v, 8, BRN_SQL_DOUBLE));
+    EXPECT_EQ(3u, log.linesWith("not finite").size());
+}
+
+/* DECIMAL and NUMERIC are written bare: only number literals pass. */
+TEST(SqlValueText, DecimalsMustBeNumberLiterals)
+{
+    const struct { const char *text; bool number; } cases[] = {
+        {"12.5", true}, {"-0.5", true}, {"+3", true}, {"1e10", true}, {"1.5E-3", true},
+        {".5", true}, {"5.", true}, {"00012", true}, {"-1.25e+07", true},
+        {"1 OR 1=1", false}, {"(select 1)", false}, {"", false}, {"-", false}, {".", false},
+        {"1e", false}, {"1e+", false}, {"1.2.3", false}, {"0x10", false}, {" 1", false},
+        {"1 ", false}, {"1;drop table t", false}, {"e5", false}, {"--1", false},
+    };
+    vqt::ScratchLog log;
+    for (const auto &c : cases) {
+        for (BYTE type : {BRN_SQL_DECIMAL, BRN_SQL_NUMERIC}) {
+            char *text = ConvertValueToText((const BYTE *)c.text, (INT32)strlen(c.text), type);
+            if (c.number)
+                EXPECT_EQ(c.text, Take(text)) << c.text;
+            else
+                EXPECT_EQ(nullptr, text) << c.text;
+        }
+    }
+    EXPECT_TRUE(log.has("is not a number; no statement is written"));
+}
+
+/* DATE is its date, TIME its time, DATETIME both, whatever the holding. */
+TEST(SqlValueText, DateAndTimeLiteralsHoldOnlyTheirPart)
+{
+    Value full = DateTime(2024, 2, 29, 23, 59, 58);
+    Value date = Date(1999, 12, 31), time = Time(0, 0, 1);
+    BrnDate onlyDate = {2024, 2, 29};
+    BrnTime onlyTime = {23, 59, 58};
+    BrnDateTime dateHalf = {&onlyDate, NULL, 0, 0, 0}, timeHalf = {NULL, &onlyTime, 0, 0, 0};
+    const struct { const BYTE *value; INT32 size; BYTE type; const char *expect; } cases[] = {
+        {full.bytes, BRN_DATETIME_SIZE, BRN_SQL_DATE, "2024-02-29"},
+        {full.bytes, BRN_DATETIME_SIZE, BRN_SQL_TIME, "23:59:58"},
+        {full.bytes, BRN_DATETIME_SIZE, BRN_SQL_DATETIME, "2024-02-29 23:59:58"},
+        {date.bytes, BRN_DATE_SIZE, BRN_SQL_DATE, "1999-12-31"},
+        {date.bytes, BRN_DATE_SIZE, BRN_SQL_DATETIME, "1999-12-31 00:00:00"},
+        {date.bytes, BRN_DATE_SIZE, BRN_SQL_TIME, nullptr},
+        {time.bytes, BRN_TIME_SIZE, BRN_SQL_TIME, "00:00:01"},
+        {time.bytes, BRN_TIME_SIZE, BRN_SQL_DATE, nullptr},
+        {time.bytes, BRN_TIME_SIZE, BRN_SQL_DATETIME, nullptr},
+        {(const BYTE *)&dateHalf, BRN_DATETIME_SIZE, BRN_SQL_DATE, "2024-02-29"},
+        {(const BYTE *)&dateHalf, BRN_DATETIME_SIZE, BRN_SQL_TIME, nullptr},
+        {(const BYTE *)&timeHalf, BRN_DATETIME_SIZE, BRN_SQL_TIME, "23:59:58"},
+        {(const BYTE *)&timeHalf, BRN_DATETIME_SIZE, BRN_SQL_DATETIME, nullptr},
+    };
+    for (const auto &c : cases) {
+        char *text = ConvertValueToText(c.value, c.size, c.type);
+        if (c.expect)
+            EXPECT_EQ(c.expect, Take(text)) << (int)c.type << " " << c.expect;
+        else
+            EXPECT_EQ(nullptr, text) << (int)c.type << " size " << c.size;
+    }
+    BrnDateTime *dt = (BrnDateTime *)full.bytes;
+    free(dt->date);
+    free(dt->time);
+    free(full.bytes);
+    free(date.bytes);
+    free(time.bytes);
+}
+
+/* One BOOLEAN literal per dialect in INSERT, UPDATE, DELETE, criteria and
+ * defaults: the form the engine stores, so key matches never miss. */
+TEST_F(SqlGenerate, BooleansHaveOneLiteralPerDialect)
+{
+    Define("flags", {{"id", 5, 0}, {"flag", 19, 0}, {"note", 15, 10}}, {"id", "flag"});
+    const struct { const SqlDialect *d; const char *on; const char *off; } dialects[] = {
+        {&g_sqliteDialect, "1", "0"}, {&g_pgsqlDialect, "'t'", "'f'"},
+        {&g_mysqlDialect, "1", "0"}, {&g_firebirdDialect, "1", "0"},
+    };
+    for (const auto &c : dialects) {
+        SCOPED_TRACE(c.d->name);
+        for (int on = 0; on <= 1; on++) {
+            const std::string lit = on ? c.on : c.off;
+            RowObject *r = Row({I32(7), Bool(on), Text("n")});
+            EXPECT_EQ("insert into  flags values(7," + lit + ",'n');", Take(SqlGenInsertQuery(c.d, "flags", r)));
+            EXPECT_TRUE(Has(Take(SqlGenUpdateQuery(c.d, "flags", r)), " where id=7 and flag=" + lit));
+            EXPECT_TRUE(Has(Take(SqlGenDeleteQuery(c.d, "flags", r)), " where id=7 and flag=" + lit));
+            FreeRow(r, 3);
+            SelectQuery *q = CreateSelectQuery();
+            AddSelectTable(q, "flags", NULL);
+            BYTE byte = (BYTE)on;
+            q->criteria = CreateCriteriaCompare(q, "flags", NULL, "flag", BRN_SQL_BOOLEAN, SQL_OP_EQ, &byte, 1);
+            std::string select = Take(SqlGenSelectQuery(c.d, q));
+            EXPECT_TRUE(Has(select, "flags.flag =  " + lit + " ")) << select;
+            FreeSelectQuery(q);
+        }
+    }
 }
