@@ -20,7 +20,10 @@
 
 #include "agent/log.h"
 
+#include <ctype.h>
+#include <stdio.h>
 #include <stdlib.h>
+#include <string.h>
 #include <strings.h>
 
 /* The dictionary loader and the registry's definitions in order (both in
@@ -136,6 +139,18 @@ void DeInitCParlo(void)
     FreeLogSettings();
 }
 
+BOOL IsPlainDatabaseName(const char *name)
+{
+    if (!name || !name[0] || strlen(name) >= CPARLO_MAX_TOKEN)
+        return FALSE;
+    if (!isalpha((unsigned char)name[0]) && name[0] != '_')
+        return FALSE;
+    for (const char *p = name; *p; p++)
+        if (!isalnum((unsigned char)*p) && *p != '_')
+            return FALSE;
+    return TRUE;
+}
+
 int CreateDB(const char *databaseName)
 {
     LogTrace("@@ Inside CreateDB @@\n");
@@ -144,8 +159,16 @@ int CreateDB(const char *databaseName)
         LogError("Cannot create DB.  Connection not established.\n");
         return 0;
     }
+    /* The name goes into the statement as it is: only a plain identifier
+     * may, never a text that would carry SQL of its own. */
+    if (!IsPlainDatabaseName(databaseName)) {
+        LogError("CreateDB : \"%.64s\" is not a plain database name (letters, digits, '_'); nothing is created\n",
+                 databaseName ? databaseName : "(null)");
+        ReleaseConnectionHandle(NULL);
+        return 0;
+    }
     char statement[CPARLO_MAX_TOKEN + 32];
-    snprintf(statement, sizeof statement, "create database %s", databaseName ? databaseName : "");
+    snprintf(statement, sizeof statement, "create database %s", databaseName);
     int ok = ExecuteUpdate(c, statement) ? 1 : 0;
     if (!ok)
         LogError("Cannot create database %s.\n", databaseName ? databaseName : "(null)");

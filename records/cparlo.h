@@ -28,9 +28,14 @@ BOOL InitCParlo(char *root);
  * framework's log. */
 void DeInitCParlo(void);
 
+/* TRUE for a name CreateDB writes into its statement: an ASCII letter or
+ * '_' first, then letters, digits and '_', shorter than CPARLO_MAX_TOKEN. */
+BOOL IsPlainDatabaseName(const char *name);
+
 /* "create database %s" on the connection of the only pool: 1, or 0 with
  * ERROR "Cannot create DB.  Connection not established.\n" or "Cannot create
- * database %s.\n". */
+ * database %s.\n"; 0 with an ERROR line and no statement for a name that is
+ * not plain (IsPlainDatabaseName). */
 int CreateDB(const char *databaseName);
 
 /* CREATE TABLE of every dictionary table in registry order, each on a
