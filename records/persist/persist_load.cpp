@@ -6,6 +6,7 @@
 #include "records/db/connpool.h"
 #include "records/db/dialects.h"
 #include "records/persist/persistconn.h"
+#include "records/base/coltypes.h"
 #include "records/base/reclimits.h"
 
 #include "agent/log.h"
@@ -60,6 +61,17 @@ static BOOL addResultRows(const ResultSet *set, const char *dialect, const char 
     return TRUE;
 }
 
+/* The columns a table has in its database: CREATE TABLE writes none for a
+ * column of type 0, and the row conversion pairs none with it. */
+static INT32 storedColumnCount(const TableDefn *defn)
+{
+    INT32 n = 0;
+    for (INT32 i = 0; i < defn->columnCount; i++)
+        if (defn->columns[i] && defn->columns[i]->type != BRN_SQL_NOT_SUPPORTED_TYPE)
+            n++;
+    return n;
+}
+
 /* The shared body of LoadTable and LoadTableByQuery. */
 static BOOL loadTable(const char *tableName, const char *query, BOOL checkColumns)
 {
@@ -79,7 +91,7 @@ static BOOL loadTable(const char *tableName, const char *query, BOOL checkColumn
     TableDefn *defn = GetTableDefn(tableName);
     if (!defn) {
         LogError("Error in getting Table Definition for %s\n", tableName);
-    } else if (checkColumns && set->columnCount != defn->columnCount) {
+    } else if (checkColumns && set->columnCount != storedColumnCount(defn)) {
         LogError("\nLoadTable Failed for %s table as there is mismatch between table definition in "
                  "datadictionary and actual table in database\n", tableName);
     } else if (!CreateTable(tableName)) {

@@ -29,7 +29,8 @@
 
 namespace {
 
-/* A table with a column of each kind of value the framework stores. */
+/* A table with a column of each kind of value the framework stores, and one
+ * of a type it does not know (no column in the database). */
 const char kValsDictionary[] =
     "<?xml version=\"1.0\"?>\n<data-dictionary><table name=\"PersistVals\"><columns>\n"
     "<column name=\"ID\"><data-type>BRN_SQL_INT</data-type><nullable>false</nullable></column>\n"
@@ -41,18 +42,21 @@ const char kValsDictionary[] =
     "<column name=\"DT\"><data-type>DATETIME</data-type></column>\n"
     "<column name=\"B\"><data-type>BOOLEAN</data-type></column>\n"
     "<column name=\"N\"><data-type>BRN_SQL_INT</data-type></column>\n"
+    "<column name=\"T\"><data-type>TIME</data-type></column>\n"
+    "<column name=\"ODD\"><data-type>GEOMETRY</data-type></column>\n"
     "</columns><primary-key><primary-key-column>ID</primary-key-column></primary-key></table>\n"
     "</data-dictionary>\n";
 
 /* Rows of PersistVals as texts (NULL: a NULL value). */
 typedef std::vector<const char *> TextRow;
-const TextRow kKept = {"1", "9007199254740993", "2.5", "it's kept", "a longer note", "2024-02-29",
-                       "2023-12-31 23:59:58", "TRUE", nullptr};
-const TextRow kChanged = {"2", "-5", "-0.25", "before", nullptr, "1999-01-01", "2000-01-01 00:00:00",
-                          "FALSE", "7"};
-const TextRow kDropped = {"3", "0", "0", "dropped", "x", "2001-02-03", "2001-02-03 04:05:06", "TRUE", "0"};
+const TextRow kKept = {"1", "9007199254740993", "4503599627370497", "it's kept", "a longer note", "2024-02-29",
+                       "2023-12-31 23:59:58", "TRUE", nullptr, "23:59:58", nullptr};
+const TextRow kChanged = {"2", "-5", "0.1234567", "before", nullptr, "1999-01-01", "2000-01-01 00:00:00",
+                          "FALSE", "7", "00:00:00", nullptr};
+const TextRow kDropped = {"3", "0", "0", "dropped", "x", "2001-02-03", "2001-02-03 04:05:06", "TRUE", "0",
+                          "12:00:00", nullptr};
 const TextRow kAdded = {"4", "123456789012", "1e-3", "new \"row\"", "", "2030-12-31", "2030-12-31 12:00:00",
-                        "FALSE", nullptr};
+                        "FALSE", nullptr, "01:02:03", nullptr};
 
 /* The statements run on the watched connection, and a step to take before
  * the n-th of them runs. */
@@ -129,11 +133,6 @@ std::string Describe(const RowObject *row)
     for (INT32 i = 0; i < d->columnCount; i++) {
         char *text = row->values[i] ? ConvertValueToText(row->values[i], row->sizes[i], d->columns[i]->type) : nullptr;
         std::string shown = text ? text : "?";
-        /* A DATE cell's value is its date: a row made from text carries a
-         * zero time beside it, one read from PostgreSQL or MariaDB (which
-         * answer the date alone) none. */
-        if (d->columns[i]->type == BRN_SQL_DATE)
-            shown = shown.substr(0, 10);
         out += row->values[i] ? std::to_string(row->sizes[i]) + ":" + shown : "NULL";
         out += "|";
         free(text);
