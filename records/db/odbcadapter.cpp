@@ -20,6 +20,7 @@
 #include "agent/log.h"
 #include "agent/textformat.h"
 
+#include <shlwapi.h>
 #include <sql.h>
 #include <sqlext.h>
 #include <stdlib.h>
@@ -70,16 +71,27 @@ static void releaseEnvironment(void)
     }
 }
 
-/* The connection string of a record; NULL when out of memory. */
+/* The connection string of a record; NULL when out of memory. A MySQL or
+ * MariaDB connection talks full UTF-8 (utf8mb4) whatever the server's
+ * default, unless the record names a character set itself: with latin1,
+ * the server's own default, "Müller 東京 😀" is refused. */
 static char *connectionString(const ConnParamsEntry *r)
 {
+    char *text;
     if (r->rawStringFlag && r->rawString)
-        return strdup(r->rawString);
-    return FormatNewText("DSN=%s;%s%s;%s%s;%s%s%s", r->dsn,
-                         r->user ? "UID=" : "", r->user ? r->user : "",
-                         r->password ? "PWD=" : "", r->password ? r->password : "",
-                         r->driver ? "Driver={" : "", r->driver ? r->driver : "",
-                         r->driver ? "}" : "");
+        text = strdup(r->rawString);
+    else
+        text = FormatNewText("DSN=%s;%s%s;%s%s;%s%s%s", r->dsn,
+                             r->user ? "UID=" : "", r->user ? r->user : "",
+                             r->password ? "PWD=" : "", r->password ? r->password : "",
+                             r->driver ? "Driver={" : "", r->driver ? r->driver : "",
+                             r->driver ? "}" : "");
+    if (!text || !r->dbType || _stricmp(r->dbType, "MYSQL") != 0 || StrStrIA(text, "CHARSET="))
+        return text;
+    size_t n = strlen(text);
+    char *full = FormatNewText("%s%sCHARSET=utf8mb4;", text, n && text[n - 1] != ';' ? ";" : "");
+    free(text);
+    return full;
 }
 
 void *ODBCOpenConnection(const ConnParamsEntry *record)

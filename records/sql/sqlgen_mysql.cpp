@@ -2,7 +2,9 @@
  * BOOLEAN 1/0, tinyint booleans, datetime/date/time, longblob for blobs and
  * longtext for texts (a plain blob or text holds only 64 KiB, and a strict
  * server refuses a longer value), and "ENGINE = InnoDB" (no current MySQL or
- * MariaDB accepts the old "Type = InnoDB"). No index clauses are written:
+ * MariaDB accepts the old "Type = InnoDB") with "DEFAULT CHARSET=utf8mb4",
+ * so that every text column holds full UTF-8 whatever the server's default
+ * character set (latin1 refuses "東京"). No index clauses are written:
  * the primary and foreign keys already get their indexes from InnoDB, and
  * the dictionary defines no other index. */
 #include "records/sql/sqlgen.h"
@@ -50,7 +52,7 @@ static const char *mysqlColumnType(const ColumnDefn *c, char *buf, size_t bufSiz
 
 const SqlDialect g_mysqlDialect = {
     "MYSQL", "Mysql", MysqlQuoteLiteral, SQL_LIMIT_MYSQL, TRUE, SQL_CRIT_QUOTED,
-    "1", "0", mysqlColumnType, "\n) ENGINE = InnoDB;\n\n", "X'", "'",
+    "1", "0", mysqlColumnType, "\n) ENGINE = InnoDB DEFAULT CHARSET=utf8mb4;\n\n", "X'", "'",
     "Insert query is @@@%s\n", "Update query is @@@ %s\n", "@@@ Inside MysqlGenDelteQuery @@@\n", TRUE,
 };
 

@@ -423,6 +423,11 @@ TEST_F(Engines, EdgeValuesComeBackExactly)
         SetCell(r, C_DATE, Date(c.y, c.mo, c.dd));
         SetCell(r, C_TIME, Time(c.h, c.mi, c.sec));
         SetCell(r, C_DEC, Text(c.dec));
+        /* Beyond Latin-1 and the Basic Multilingual Plane, on a MariaDB
+         * whose own default character set is latin1. */
+        SetCell(r, C_VARCHAR, Text("M\xc3\xbcller \xe6\x9d\xb1\xe4\xba\xac \xf0\x9f\x98\x80"));
+        SetCell(r, C_CHAR, Text("\xe6\x9d\xb1\xf0\x9f\x98\x80"));
+        SetCell(r, C_TEXT, Text("\xf0\x9f\x98\x80 long text \xc3\xbc"));
         char *insert = SqlGenInsertQuery(d_, "vqall", r);
         Run(insert);
         rows.push_back(r);

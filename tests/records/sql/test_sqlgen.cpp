@@ -188,7 +188,7 @@ TEST_F(SqlGenerate, CreateTableWritesOneForeignKeyForBothColumnsAndTheDialectsEn
     const struct { const SqlDialect *d; const char *end; const char *blob; } cases[] = {
         {&g_sqliteDialect, "\n);\n\n", "\tc_blob blob"},
         {&g_pgsqlDialect, "\n);\n\n", "\tc_blob bytea"},
-        {&g_mysqlDialect, "\n) ENGINE = InnoDB;\n\n", "\tc_blob longblob"},
+        {&g_mysqlDialect, "\n) ENGINE = InnoDB DEFAULT CHARSET=utf8mb4;\n\n", "\tc_blob longblob"},
         {&g_firebirdDialect, "\n);\n\n", "\tc_blob blob sub_type binary"},
     };
     for (const auto &c : cases) {
