@@ -381,9 +381,17 @@ static BOOL loadRow(LoadContext *ctx, xmlNodePtr row)
             key = entryByColumn(&primary, columnName);
         if (!key)
             continue;
+        if (!key->value)
+            continue;
+        /* The enclosing element's text is converted as an attribute of this
+         * element would be: a reference text ("Customer:CUST_ID:c1") gives
+         * the identifier that the parent got for it, not a number read from
+         * the text. */
         BYTE *inherited = NULL;
         INT32 inheritedSize = 0;
-        if (AllocateAndCopyColumnValue(&inherited, &inheritedSize, type, key->value) && inherited) {
+        BOOL ignored = FALSE;
+        if (valueFromAttribute(ctx, td->name, column, type, key->value, &inherited, &inheritedSize, &ignored)
+            && inherited) {
             free(values[i]);
             values[i] = inherited;
             sizes[i] = inheritedSize;

@@ -318,6 +318,21 @@ TEST_F(XmlLoad, KeysComeFromTheNearestEnclosingElement)
     EXPECT_EQ(4, IntOf(l[1], "OrderLine", "QTY"));
 }
 
+/* A key inherited from a reference text is the parent's identifier. */
+TEST_F(XmlLoad, AnInheritedReferenceTextIsTheParentsIdentifier)
+{
+    ASSERT_EQ(1, Load("<r><Customer CUST_ID=\"Customer:CUST_ID:17\" NAME=\"acme\">"
+                      "  <Orders ORDER_ID=\"1\"/><Orders ORDER_ID=\"2\" CUST_ID=\"Customer:CUST_ID:17\"/>"
+                      "</Customer></r>"));
+    std::vector<RowObject *> c = TableRows("Customer");
+    ASSERT_EQ(1u, c.size());
+    std::vector<RowObject *> o = TableRows("Orders");
+    ASSERT_EQ(2u, o.size());
+    EXPECT_EQ(IntOf(c[0], "Customer", "CUST_ID"), IntOf(o[0], "Orders", "CUST_ID"));
+    EXPECT_EQ(IntOf(c[0], "Customer", "CUST_ID"), IntOf(o[1], "Orders", "CUST_ID"));
+    EXPECT_EQ(17, IntOf(o[0], "Orders", "CUST_ID"));
+}
+
 TEST_F(XmlLoad, SearchBelowFollowsTheSecondChildNodes)
 {
     ASSERT_EQ(1, Load("<r>\n"
