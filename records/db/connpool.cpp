@@ -119,6 +119,42 @@ static INT32 ownedConnection(const ConnectionPool *pool)
     return -1;
 }
 
+/* Opens a new provider connection for `c`'s record and puts it into `c`
+ * itself, closing the old one: every holder of `c` (each thread of a
+ * one-connection pool, a caller's own variable) goes on with the same
+ * record, and the pool keeps its size. A connection inside a transaction is
+ * not renewed, since the new one would silently be outside it. FALSE, with
+ * `c` as it was, when the record is gone, the connection is in a
+ * transaction or the database does not answer. */
+static BOOL renewInPlace(DBConnection *c)
+{
+    if (c->inTransaction) {
+        LogError("Cannot renew connection %s inside a transaction; end the transaction first.\n",
+                 c->connectionName ? c->connectionName : "");
+        return FALSE;
+    }
+    ConnParamsEntry *record = GetConnParamsEntry(c->connectionName);
+    if (!record) {
+        LogError("Cannot return connection handle. Error in fetching connection parameters.\n");
+        return FALSE;
+    }
+    DBConnection *fresh = OpenDBConnection(record);
+    if (!fresh) {
+        LogError("Cannot return connection handle. Error in opening connection while re-establishing connection hanlde.\n");
+        return FALSE;
+    }
+    const DBProvider *oldProvider = GetDBProviderSlot(c->slot);
+    if (oldProvider && c->handle)
+        oldProvider->closeConnection(c->handle);
+    c->handle = fresh->handle;
+    c->slot = fresh->slot;
+    c->openedAt = fresh->openedAt;
+    fresh->handle = NULL;
+    CloseDBConnection(fresh);
+    LogDebug(" %s : Connection Established\n", record->connectionName);
+    return TRUE;
+}
+
 DBConnection *GetConnectionHandleAt(const char *connectionName, time_t now)
 {
     ConnectionPool *pool = findPool(connectionName);
@@ -140,29 +176,10 @@ DBConnection *GetConnectionHandleAt(const char *connectionName, time_t now)
     if (now - c->openedAt <= CPARLO_CONNECTION_MAX_AGE)
         return c;
 
-    /* Too old: open a new one for the same record and drop the old. */
-    ConnParamsEntry *record = GetConnParamsEntry(c->connectionName);
-    if (!record) {
-        LogError("Cannot return connection handle. Error in fetching connection parameters.\n");
-        return NULL;
-    }
-    memmove(&pool->connections[index], &pool->connections[index + 1],
-            sizeof *pool->connections * (size_t)(pool->count - index - 1));
-    pool->count--;
-    CloseDBConnection(c);
-    DBConnection *fresh = OpenDBConnection(record);
-    if (!fresh) {
-        LogError("Cannot return connection handle. Error in opening connection while re-establishing connection hanlde.\n");
-        return NULL;
-    }
-    if (!appendConnection(pool, fresh)) {
-        CloseDBConnection(fresh);
-        LogError("Unable to allocate memory for connection pool\n");
-        return NULL;
-    }
-    fresh->owner = key;
-    LogDebug(" %s : Connection Established\n", record->connectionName);
-    return fresh;
+    /* Too old: renewed in place. When that fails the old connection is
+     * handed out as it is (it may still answer), and the pool stays whole. */
+    renewInPlace(c);
+    return c;
 }
 
 DBConnection *GetConnectionHandle(const char *connectionName)
@@ -175,26 +192,11 @@ DBConnection *RenewConnectionHandle(const char *connectionName)
     ConnectionPool *pool = findPool(connectionName);
     if (!pool || pool->count == 0)
         return NULL;
-    INT32 key = ownerKey(pool);
     INT32 index = ownedConnection(pool);
     if (index < 0)
         return NULL;
-    DBConnection *old = pool->connections[index];
-    ConnParamsEntry *record = GetConnParamsEntry(old->connectionName);
-    if (!record) {
-        LogError("Cannot return connection handle. Error in fetching connection parameters.\n");
-        return NULL;
-    }
-    DBConnection *fresh = OpenDBConnection(record);
-    if (!fresh) {
-        LogError("Cannot return connection handle. Error in opening connection while re-establishing connection hanlde.\n");
-        return NULL;
-    }
-    fresh->owner = key;
-    pool->connections[index] = fresh;
-    CloseDBConnection(old);
-    LogDebug(" %s : Connection Established\n", record->connectionName);
-    return fresh;
+    DBConnection *c = pool->connections[index];
+    return renewInPlace(c) ? c : NULL;
 }
 
 void ReleaseConnectionHandle(const char *connectionName)

@@ -25,16 +25,18 @@ BOOL EstablishDBConnections(void);
 BOOL EstablishDBConnectionPool(INT32 count);
 
 /* A connection of the named pool (the only pool for NULL) for the calling
- * thread, renewed first when older than the age limit; NULL when none is
- * free. `now` is the current time in seconds since 1970 (0: the clock). */
+ * thread, renewed in place first when older than the age limit (handed out
+ * as it was when the renewal fails); NULL when none is free. `now` is the current time in seconds since 1970 (0: the clock). */
 DBConnection *GetConnectionHandleAt(const char *connectionName, time_t now);
 DBConnection *GetConnectionHandle(const char *connectionName);
 
-/* Replaces the calling thread's connection of that pool (the only pool for
- * NULL) by a newly opened one for the same record, keeping its owner, and
- * closes the old one: for a connection whose database went away. When the
- * new connection does not open, the old one stays in the pool and NULL is
- * returned, so the pool never shrinks. */
+/* Renews the calling thread's connection of that pool (the only pool for
+ * NULL) in place, for a connection whose database went away: a newly opened
+ * provider connection for the same record goes into the same DBConnection,
+ * which every holder keeps using, and the old one is closed. Returns that
+ * DBConnection; NULL when the new connection does not open or the
+ * connection is inside a transaction (ERROR line), the old one then staying
+ * as it was, so the pool never shrinks. */
 DBConnection *RenewConnectionHandle(const char *connectionName);
 
 /* The caller's connection of that pool (the first pool for NULL) becomes

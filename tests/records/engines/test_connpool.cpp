@@ -97,6 +97,49 @@ TEST_F(Pools, AConnectionIsRenewedOnlyWhenOlderThanTheLimit)
     FreeResultSet(set);
 }
 
+/* A renewal happens in place: whoever holds the connection goes on with it;
+ * a failed or refused renewal leaves connection and pool as they were. */
+TEST_F(Pools, RenewalKeepsTheConnectionAndThePoolWhole)
+{
+    vqt::ScratchLog log;
+    ASSERT_TRUE(EstablishDBConnectionPool(2));
+    DBConnection *held = GetConnectionHandle("pooldb");
+    ASSERT_NE(nullptr, held);
+    void *oldHandle = held->handle;
+    EXPECT_EQ(held, RenewConnectionHandle("pooldb"));
+    EXPECT_NE(oldHandle, held->handle);
+    ResultSet *set = ExecuteQuery(held, "select 4");
+    ASSERT_NE(nullptr, set);
+    FreeResultSet(set);
+
+    ConnParamsEntry *record = GetConnParamsEntry("pooldb");
+    ASSERT_NE(nullptr, record);
+    char *dsn = record->dsn;
+    record->dsn = (char *)"vqnowhere";
+    void *handle = held->handle;
+    EXPECT_EQ(nullptr, RenewConnectionHandle("pooldb"));
+    EXPECT_EQ(handle, held->handle);
+    /* The age limit passed and the database still gone: the old one is
+     * handed out again, and the pool keeps both connections. */
+    EXPECT_EQ(held, GetConnectionHandleAt("pooldb", held->openedAt + CPARLO_CONNECTION_MAX_AGE + 1));
+    record->dsn = dsn;
+    INT32 count = 0;
+    ConnectionPool **pools = GetConnectionPools(&count);
+    ASSERT_GE(count, 1);
+    EXPECT_EQ(2, pools[0]->count);
+    set = ExecuteQuery(held, "select 5");
+    ASSERT_NE(nullptr, set);
+    FreeResultSet(set);
+
+    held->inTransaction = 1;
+    EXPECT_EQ(nullptr, RenewConnectionHandle("pooldb"));
+    EXPECT_TRUE(log.has("inside a transaction"));
+    EXPECT_EQ(handle, held->handle);
+    held->inTransaction = 0;
+    ReleaseConnectionHandle("pooldb");
+    EXPECT_EQ(held, GetConnectionHandle("pooldb"));
+}
+
 TEST_F(Pools, ThreadsShareAOneConnectionPool)
 {
     ASSERT_TRUE(EstablishDBConnections());
