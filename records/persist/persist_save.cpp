@@ -8,7 +8,10 @@
 #include "records/store/criteria.h"
 #include "records/db/dialects.h"
 #include "records/persist/persistconn.h"
+#include "records/base/coltypes.h"
 #include "records/base/reclimits.h"
+#include "records/dict/tabledefn.h"
+#include "records/sql/sqltext.h"
 
 #include "agent/locktable.h"
 #include "agent/log.h"
@@ -59,6 +62,46 @@ static BOOL saveRow(DBConnection *c, const char *tableName, RowObject *row, RowS
     return ok;
 }
 
+/* TRUE when the database holds a row equal to `row` under its key: how an
+ * INSERT whose answer was lost with the connection is settled. Decimals
+ * compare as numbers (engines pad them with their scale). */
+static BOOL storedEqualRow(DBConnection *c, const char *tableName, const RowObject *row)
+{
+    char *remove = GenerateDeleteQuery(tableName, row);
+    const char *where = remove ? strstr(remove, " where ") : NULL;
+    char *query = where ? FormatNewText("select * from %s%s", tableName, where) : NULL;
+    free(remove);
+    ResultSet *set = query ? ExecuteQuery(c, query) : NULL;
+    free(query);
+    const TableDefn *defn = GetTableDefn(tableName);
+    const QueryGenerator *g = GetTableQueryGenerator(tableName);
+    RowObject *stored = set && set->rowCount == 1 && defn && g
+                            ? ConvertResultSetToRow(set, set->firstRow, g->name, tableName)
+                            : NULL;
+    BOOL equal = stored != NULL;
+    for (INT32 i = 0; equal && i < defn->columnCount; i++) {
+        const ColumnDefn *col = defn->columns[i];
+        if (!col || col->type == BRN_SQL_NOT_SUPPORTED_TYPE)
+            continue;
+        if (!row->values[i] || !stored->values[i]) {
+            equal = !row->values[i] && !stored->values[i];
+            continue;
+        }
+        char *a = ConvertValueToText(row->values[i], row->sizes[i], col->type);
+        char *b = ConvertValueToText(stored->values[i], stored->sizes[i], col->type);
+        if (col->type == BRN_SQL_DECIMAL || col->type == BRN_SQL_NUMERIC)
+            equal = a && b && strtod(a, NULL) == strtod(b, NULL);
+        else
+            equal = a && b && strcmp(a, b) == 0;
+        free(a);
+        free(b);
+    }
+    if (stored)
+        FreeRowObject(stored, defn->columnCount);
+    FreeResultSet(set);
+    return equal;
+}
+
 int SaveTable(const char *tableName)
 {
     LogTrace("@@@ Inside SaveTable @@@\n");
@@ -76,12 +119,30 @@ int SaveTable(const char *tableName)
         return 0;
     }
     INT32 failed = 0;
+    BOOL checked = FALSE;
     RowObject *row = t->firstRow;
     while (row) {
         RowObject *next = row->next;
         RowSaveAction action = GetRowSaveAction(row->flags);
         if (action == ROW_SAVE_INSERT || action == ROW_SAVE_UPDATE || action == ROW_SAVE_DELETE) {
-            if (!saveRow(c, t->name, row, action)) {
+            BOOL saved = saveRow(c, t->name, row, action);
+            if (!saved && !checked) {
+                /* The first failure asks whether the connection is lost (a
+                 * database restarted since the last save). Renewed, the row
+                 * is settled: an INSERT the database committed before the
+                 * connection went counts as saved, anything else runs again
+                 * on the new connection, and so do the rows after it. */
+                checked = TRUE;
+                if (CheckConnectionAfterFailure(c, connectionName, t->name) == CONNECTION_RENEWED) {
+                    if (action == ROW_SAVE_INSERT && storedEqualRow(c, t->name, row)) {
+                        LogInfo("SaveTable : a row of %s was stored before the connection was lost\n", t->name);
+                        saved = TRUE;
+                    } else {
+                        saved = saveRow(c, t->name, row, action);
+                    }
+                }
+            }
+            if (!saved) {
                 failed++;
             } else if (action == ROW_SAVE_DELETE) {
                 row->flags = ROW_FLAG_DELETED;
@@ -92,10 +153,8 @@ int SaveTable(const char *tableName)
         }
         row = next;
     }
-    if (failed > 0) {
+    if (failed > 0)
         LogError("SaveTable : %d row(s) of %s not saved; they keep their flags.\n", (int)failed, t->name);
-        CheckConnectionAfterFailure(c, connectionName, t->name);
-    }
     ReleaseConnectionHandle(connectionName);
     ReleaseLock(lockKey);
     return failed == 0 ? 1 : 0;

@@ -27,20 +27,20 @@ DBConnection *TakeTableConnection(const char *tableName, const char **connection
     return name ? GetConnectionHandle(name) : NULL;
 }
 
-BOOL CheckConnectionAfterFailure(DBConnection *connection, const char *connectionName,
-                                 const char *tableName)
+ConnectionCheck CheckConnectionAfterFailure(DBConnection *connection, const char *connectionName,
+                                            const char *tableName)
 {
     char *probe = FormatNewText("select count(*) from %s", tableName);
     if (!probe)
-        return FALSE;
+        return CONNECTION_LOST;
     ResultSet *set = ExecuteQuery(connection, probe);
     free(probe);
     if (set) {
         FreeResultSet(set);
-        return TRUE;
+        return CONNECTION_ANSWERS;
     }
     LogError("Connection %s does not answer; opening it again.\n", connectionName);
-    return RenewConnectionHandle(connectionName) != NULL;
+    return RenewConnectionHandle(connectionName) == connection ? CONNECTION_RENEWED : CONNECTION_LOST;
 }
 
 SqlQuoteFn GetTableQuoteFn(const char *tableName)

@@ -19,12 +19,20 @@ const char *GetTableConnectionName(const char *tableName);
  * receives the name to release it with. */
 DBConnection *TakeTableConnection(const char *tableName, const char **connectionName);
 
+/* What CheckConnectionAfterFailure found. */
+typedef enum ConnectionCheck {
+    CONNECTION_LOST = 0,    /* no answer, and no new connection opened */
+    CONNECTION_ANSWERS,     /* the database answers: the statement itself failed */
+    CONNECTION_RENEWED      /* it did not answer and was renewed in place: the
+                             * failed statement's outcome is unknown */
+} ConnectionCheck;
+
 /* After a statement on `connection` failed: asks the database a question
  * about the table ("select count(*) from T"); when that fails too, the
- * connection is taken as lost and renewed. TRUE when the connection answers
- * or was renewed. The caller still holds the connection. */
-BOOL CheckConnectionAfterFailure(DBConnection *connection, const char *connectionName,
-                                 const char *tableName);
+ * connection is taken as lost and renewed in place (the caller's
+ * `connection` stays valid). The caller still holds the connection. */
+ConnectionCheck CheckConnectionAfterFailure(DBConnection *connection, const char *connectionName,
+                                            const char *tableName);
 
 /* The text-literal quoting of a table's dialect (SQLite's for a table
  * without one). */
