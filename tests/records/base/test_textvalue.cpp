@@ -28,10 +28,10 @@ TEST(TextValue, DateAndTimeHoldOnlyTheirPart)
         {"2024-02-29 10:11:12", BRN_SQL_DATETIME, true, true, true, 2024, 2, 29, 10, 11, 12},
         {"2024-02-29", BRN_SQL_DATETIME, true, true, true, 2024, 2, 29, 0, 0, 0},
         {"23:59:58", BRN_SQL_DATETIME, true, true, true, 0, 0, 0, 23, 59, 58},
-        {"10:11:12", BRN_SQL_DATE, false},
-        {"2024-02-29", BRN_SQL_TIME, false},
-        {"yesterday", BRN_SQL_DATE, false},
-        {"", BRN_SQL_TIME, false},
+        {"10:11:12", BRN_SQL_DATE, false, false, false, 0, 0, 0, 0, 0, 0},
+        {"2024-02-29", BRN_SQL_TIME, false, false, false, 0, 0, 0, 0, 0, 0},
+        {"yesterday", BRN_SQL_DATE, false, false, false, 0, 0, 0, 0, 0, 0},
+        {"", BRN_SQL_TIME, false, false, false, 0, 0, 0, 0, 0, 0},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(std::string(c.text) + " as " + std::to_string(c.type));
