@@ -8,6 +8,7 @@
 #include "agent/log.h"
 #include "agent/textformat.h"
 
+#include <float.h>
 #include <math.h>
 #include <stdarg.h>
 #include <stdio.h>
@@ -225,9 +226,16 @@ BOOL SqlTextAppendValue(SqlText *t, const BYTE *value, INT32 size, BYTE type)
         SqlTextAppendF(t, "%llu", (unsigned long long)ReadInt64Value(value, size));
         return TRUE;
     case BRN_SQL_FLOAT:
-    case BRN_SQL_REAL:
-        /* Nine significant digits give every float back exactly. */
-        return appendReal(t, (double)ReadFloatValue(value, size), 9);
+    case BRN_SQL_REAL: {
+        /* Nine significant digits give every float back exactly; but near
+         * the end of the range they may read as a number beyond the largest
+         * float ("3.40282347e+38"), which a server refuses as out of range:
+         * those get the seventeen digits of the float's exact value. */
+        double v = (double)ReadFloatValue(value, size);
+        char nine[32];
+        snprintf(nine, sizeof nine, "%.9g", v);
+        return appendReal(t, v, fabs(strtod(nine, NULL)) > FLT_MAX ? 17 : 9);
+    }
     case BRN_SQL_DOUBLE:
         /* Seventeen give every double back exactly ("%f" kept six decimals
          * and wrote 1e300 as a 301-digit number). */

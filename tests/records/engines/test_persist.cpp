@@ -49,7 +49,7 @@ const char kValsDictionary[] =
 
 /* Rows of PersistVals as texts (NULL: a NULL value). */
 typedef std::vector<const char *> TextRow;
-const TextRow kKept = {"1", "9007199254740993", "4503599627370497", "it's kept", "a longer note", "2024-02-29",
+const TextRow kKept = {"1", "9007199254740993", "2.5", "it's kept", "a longer note", "2024-02-29",
                        "2023-12-31 23:59:58", "TRUE", nullptr, "23:59:58", nullptr};
 const TextRow kChanged = {"2", "-5", "0.1234567", "before", nullptr, "1999-01-01", "2000-01-01 00:00:00",
                           "FALSE", "7", "00:00:00", nullptr};
