@@ -10,6 +10,7 @@
 #include "net/httpengine.h"
 #include "net/httperrortext.h"
 #include "net/netlimits.h"
+#include "net/progress.h"
 #include "net/resumerequest.h"
 #include "net/tempfile.h"
 #include "agent/agentparams.h"
@@ -209,12 +210,15 @@ DWORD InternetGetRequestEx(BOOL useProxy, const char *protocol, const wchar_t *s
     if (result == 0) {
         DWORD total = 0;
         BOOL checkSize = TRUE;
-        /* A time-out is recovered only when the bytes have grown past those
-         * held at the previous recovery: a server that stalls at the same
-         * place again, or sends the same start again, ends the download
+        /* A time-out is recovered only when bytes arrived since the previous
+         * recovery, and only while the recoveries take the file past the
+         * farthest byte it reached (progress.h): a server that stalls at the
+         * same place again, or sends the same start again, ends the download
          * instead of keeping it in a loop. */
         BOOL recovered = FALSE;
         DWORD recoveredAt = 0;
+        TransferProgress progress;
+        ProgressStart(&progress, 0);
         BYTE *buffer = NULL;
         DWORD bufferSize = 0;
         for (;;) {
@@ -225,6 +229,12 @@ DWORD InternetGetRequestEx(BOOL useProxy, const char *protocol, const wchar_t *s
                          (int)error);
                 HttpGetLastError(error);
                 if (error != ERROR_WINHTTP_TIMEOUT || (recovered && total <= recoveredAt)) {
+                    result = error;
+                    break;
+                }
+                if (!ProgressAfterAttempt(&progress, total)) {
+                    LogError("InternetGetRequestEx : %d recoveries in a row did not take the file past "
+                             "byte %u \n", progress.fruitless, (unsigned)progress.best);
                     result = error;
                     break;
                 }

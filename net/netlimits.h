@@ -59,9 +59,13 @@
 #define VQ_NET_SLOW_BLOCK_MS 450u
 #define VQ_NET_SLOW_BLOCK_PAUSE_MS 100u
 
-/* Blocks in a row that may bring no byte before a bit-rate limited download
- * gives up. */
-#define VQ_NET_MAX_EMPTY_BLOCKS 3
+/* Attempts in a row (a block of a bit-rate limited download, or a new
+ * request after a time-out or a lost connection) that may end without the
+ * file reaching further than it ever reached before the transfer gives up.
+ * Progress is measured from the farthest byte held, not from where the last
+ * attempt began: a server that restarts every answer at byte 0 and breaks
+ * off at the same place brings bytes each time but never progress. */
+#define VQ_NET_MAX_ATTEMPTS_WITHOUT_PROGRESS 3
 
 /* Room for the multipart header of a file upload, in wide characters. */
 #define VQ_NET_MULTIPART_HEADER_CHARS 2048
@@ -92,10 +96,6 @@
 /* A "downloadInProgress" flag younger than this (ms) means another
  * download of the same URL is running. */
 #define VQ_NET_IN_PROGRESS_WINDOW_MS 5400000LL
-
-/* Recoveries in a row (a new range request after a time-out or a lost
- * connection) that may bring no byte before a resumable download gives up. */
-#define VQ_NET_MAX_EMPTY_RECOVERIES 3
 
 /* Room for a text value of the resume records, in bytes (at most 255 are
  * read, as the agent has always stored them). */

@@ -333,6 +333,38 @@ TEST_F(Resume, BitrateBlocksIntoThePartialFile)
     }
 }
 
+TEST_F(Resume, BitrateBlocksAnsweredWholeAndCutShortEnd)
+{
+    /* Each block's range gets 200 and the file from byte 0, cut after 3000
+     * bytes: the partial file starts again every time and never gets past
+     * byte 3000; three such blocks after the first end the download. */
+    HKEY settings;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, VQ_SETTINGS_KEY, 0, NULL, 0, KEY_ALL_ACCESS, NULL, &settings, NULL),
+              0);
+    DWORD one = 1;
+    RegSetValueExA(settings, "DownloadMode", 0, REG_DWORD, (const BYTE *)&one, sizeof(one));
+    RegCloseKey(settings);
+    std::string token = UniqueToken();
+    std::string url = "/case/rblock200?t=" + token;
+    std::string dest = dir_.file("block200.bin");
+    ASSERT_TRUE(vqt::WriteWholeFile(dest, "old contents"));
+    DWORD result;
+    {
+        vqt::Deadline deadline(60, "a resumable bit-rate download of blocks answered with 200");
+        result = run(DOWNLOAD_FILE, url, dest, NULL, true);
+    }
+    EXPECT_EQ(result, 707u);
+    std::vector<std::string> ranges;
+    for (const vqt::SeenRequest &r : RequestsWith(token))
+        if (r.has("Range"))
+            ranges.push_back(r.header("Range"));
+    EXPECT_EQ(ranges, std::vector<std::string>({"bytes=0-4999", "bytes=3000-7999", "bytes=3000-7999",
+                                                "bytes=3000-7999"}));
+    EXPECT_EQ(vqt::ReadWholeFile(dest), "old contents");
+    /* What is kept for the next run is what the file really holds. */
+    EXPECT_EQ(checkRecord(url), 3000u);
+}
+
 TEST_F(Resume, ProcessKilledHalfwayIsResumed)
 {
     std::string token = UniqueToken();
