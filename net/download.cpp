@@ -329,7 +329,7 @@ DWORD InternetGetRequestEx(BOOL useProxy, const char *protocol, const wchar_t *s
             LogInfo("InternetGetRequestEx : Successfully downloaded the Gzip compressed file from the "
                     "server %S \n", server ? server : L"");
             LogDebug("InternetGetRequestEx : Need to decompress the file\n");
-            DWORD error = InflateGzipFile(tempName);
+            DWORD error = InflateGzipFile(tempName, VQ_NET_MAX_INFLATED_BYTES);
             if (error == 0) {
                 LogInfo("InternetGetRequestEx : File Decompressed successfully.\n");
             } else {

@@ -49,6 +49,17 @@
 /* Buffer of the gzip inflation, in bytes (each way). */
 #define VQ_NET_INFLATE_CHUNK_BYTES 65536
 
+/* Largest size a gzip body may inflate to, in bytes (64 MiB). Gzip bodies
+ * reach the agent only from plain downloads, the one transfer that asks for
+ * gzip; what its servers compress on the fly are their documents (the
+ * resource document is a few KiB), while installers and cabinets are
+ * compressed already and come as they are. 64 MiB is thousands of times the
+ * largest document and still a block that a 32-bit process can be sure to
+ * get for the in-memory copy of a GET_DATA; a body of a few hundred KiB
+ * that inflates beyond it is not an answer of these servers but a way to
+ * fill the disk or the memory. */
+#define VQ_NET_MAX_INFLATED_BYTES (64u << 20)
+
 /* Bit-rate limited downloads: bytes per block for each KB/s of the agent's
  * rate; the rate when the agent names none; a block cycle lasts at least
  * this long (ms); a block slower than the threshold (ms) is followed by the

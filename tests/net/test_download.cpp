@@ -53,16 +53,16 @@ protected:
                                     NULL, NULL, NULL, NULL, url.c_str(), dest.c_str(), NULL,
                                     DOWNLOAD_FILE, TRUE, TRUE);
     }
-    /* Files left in the temporary folder. */
+    /* Files left in the temporary folder (inflated ones too). */
     int leftovers() const
     {
         WIN32_FIND_DATAA fd;
-        HANDLE find = FindFirstFileA((temp_.path() + "\\*.tmp").c_str(), &fd);
+        HANDLE find = FindFirstFileA((temp_.path() + "\\*").c_str(), &fd);
         if (find == INVALID_HANDLE_VALUE)
             return 0;
         int n = 0;
         do
-            n++;
+            n += (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? 0 : 1;
         while (FindNextFileA(find, &fd));
         FindClose(find);
         return n;
@@ -99,6 +99,8 @@ TEST_F(Download, GetDataResultForEachAnswer)
         {"/case/short", 707, NULL},
         /* A gzip header over bytes that are not gzip: never delivered. */
         {"/case/badgzip", ERROR_INVALID_DATA, NULL},
+        /* 80 KiB that inflate to 80 MiB, beyond the bound: never delivered. */
+        {"/case/gzipbomb", ERROR_INVALID_DATA, NULL},
         /* A length beyond 32 bits is refused, not wrapped. */
         {"/case/huge", ERROR_FILE_TOO_LARGE, NULL},
     };
@@ -197,6 +199,7 @@ TEST_F(Download, DownloadFileReplacesTheDestinationOnlyWhenWhole)
     ASSERT_TRUE(vqt::WriteWholeFile(dest, "old contents"));
     EXPECT_EQ(download("/case/short", dest), 707u);
     EXPECT_EQ(download("/case/notfound", dest), 404u);
+    EXPECT_EQ(download("/case/gzipbomb", dest), (DWORD)ERROR_INVALID_DATA);
     EXPECT_EQ(vqt::ReadWholeFile(dest), "old contents");
     std::string tmp = dest + std::to_string(GetCurrentThreadId()) + ".tmp";
     EXPECT_FALSE(vqt::FileExistsA(tmp));
