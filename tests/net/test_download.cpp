@@ -170,6 +170,48 @@ TEST_F(Download, TimeOutIsRecoveredWithARangeRequest)
     }
 }
 
+TEST_F(Download, RecoveryNeverSplicesTwoEncodings)
+{
+    gv_agentParams.HTTPRequestTimeout = 1500;
+    struct GzipStallCase {
+        const char *path;
+        DWORD result;
+        const char *secondRange;   /* "" for none */
+    };
+    const GzipStallCase cases[] = {
+        /* A gzip answer stalls; the recovery asks without gzip, so the
+         * compressed bytes cannot be continued: the whole file is asked for
+         * and comes as it is, with its own length. */
+        {"/case/gzipstall", 0, ""},
+        /* The server compresses the recovery's answer all the same: it
+         * replaces the first one and is inflated. */
+        {"/case/gzipstubborn", 0, ""},
+        /* An identity answer stalls and the range comes gzip-encoded: not
+         * appended, nothing delivered. */
+        {"/case/gzipranged", ERROR_INVALID_DATA, "bytes=50000-200000"},
+    };
+    for (const GzipStallCase &c : cases) {
+        std::string token = UniqueToken();
+        char *out = kPoison;
+        {
+            vqt::Deadline deadline(60, std::string("a plain download of ") + c.path);
+            EXPECT_EQ(getData(c.path, token, &out), c.result) << c.path;
+        }
+        if (c.result == 0) {
+            ASSERT_NE(out, kPoison);
+            EXPECT_TRUE(std::string(out) == vqt::NoiseBytes(200000)) << c.path;
+            free(out);
+        } else {
+            EXPECT_EQ(out, kPoison) << c.path;
+        }
+        std::vector<vqt::SeenRequest> seen = RequestsWith(token);
+        ASSERT_EQ(seen.size(), 2u) << c.path;
+        EXPECT_EQ(seen[1].header("Range"), c.secondRange) << c.path;
+        EXPECT_FALSE(seen[1].has("Accept-Encoding")) << c.path;
+        EXPECT_EQ(leftovers(), 0) << c.path;
+    }
+}
+
 TEST_F(Download, ServerThatAlwaysStallsEndsWithTheTimeOut)
 {
     gv_agentParams.HTTPRequestTimeout = 1500;
