@@ -301,10 +301,12 @@ DWORD InternetGetRequestEx(BOOL useProxy, const char *protocol, const wchar_t *s
                         break;
                     }
                 }
-                recovered = TRUE;
-                recoveredAt = kept.total;
+                /* New bytes are counted from where this answer starts: byte 0
+                 * when it restarted the file. */
                 if (restart)
                     kept.total = 0;
+                recovered = TRUE;
+                recoveredAt = kept.total;
                 continue;
             }
             if (available == 0)

@@ -212,16 +212,42 @@ TEST_F(Download, RecoveryNeverSplicesTwoEncodings)
     }
 }
 
+TEST_F(Download, RecoveryAfterARestartCountsFromTheRestart)
+{
+    /* Stalls after 3000 bytes; the range is answered with the whole file
+     * (the file starts over), which stalls after 2000: bytes came since the
+     * recovery, so it is recovered again, and the third answer is whole. */
+    gv_agentParams.HTTPRequestTimeout = 1500;
+    std::string token = UniqueToken();
+    char *out = kPoison;
+    {
+        vqt::Deadline deadline(60, "a plain download that restarts and stalls again");
+        ASSERT_EQ(getData("/case/stallrestart", token, &out), 0u);
+    }
+    ASSERT_NE(out, kPoison);
+    EXPECT_EQ(std::string(out), PatternBytes(0, 5000));
+    free(out);
+    std::vector<vqt::SeenRequest> seen = RequestsWith(token);
+    ASSERT_EQ(seen.size(), 3u);
+    EXPECT_EQ(seen[1].header("Range"), "bytes=3000-5000");
+    EXPECT_EQ(seen[2].header("Range"), "bytes=2000-5000");
+}
+
 TEST_F(Download, ServerThatAlwaysStallsEndsWithTheTimeOut)
 {
     gv_agentParams.HTTPRequestTimeout = 1500;
-    /* It answers the range request with the whole file and stalls at the
-     * same place: one recovery, then the time-out is the result. */
+    /* It answers every range request with the whole file and stalls at the
+     * same place: each recovery brings bytes but never takes the file past
+     * byte 1000, so three recoveries are made, then the time-out is the
+     * result. */
     std::string token = UniqueToken();
     char *out = kPoison;
-    EXPECT_EQ(getData("/case/stallalways", token, &out), (DWORD)ERROR_WINHTTP_TIMEOUT);
+    {
+        vqt::Deadline deadline(90, "a plain download from a server that always stalls");
+        EXPECT_EQ(getData("/case/stallalways", token, &out), (DWORD)ERROR_WINHTTP_TIMEOUT);
+    }
     EXPECT_EQ(out, kPoison);
-    EXPECT_EQ(RequestsWith(token).size(), 2u);
+    EXPECT_EQ(RequestsWith(token).size(), 4u);
     EXPECT_EQ(leftovers(), 0);
 }
 
