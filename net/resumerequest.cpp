@@ -82,6 +82,7 @@ DWORD ResumeRequest::PreDownloadHandling()
 
 DWORD ResumeRequest::PrepareResume()
 {
+    handler.serverFileSize = contentLength;
     handler.Initialize(destination, serverLastModified, url);
     if (!handler.partialFile) {
         LogError("%s : No partial file can be named (is VQAgentInstallDir set?) \n", caller);

@@ -29,6 +29,7 @@ namespace {
 char *const kPoison = (char *)(INT_PTR)0x5a5a5a5a;
 const char kVersion[] = "Tue, 01 Dec 2026 10:00:00 GMT";   /* the r* cases' Last-Modified */
 const DWORD kSeeded = 8000;                                 /* bytes of a seeded partial file */
+const DWORD kServedSize = 20000;                            /* the r* cases' whole size */
 const DWORD kAnyError = 0xFFFFFFFFu;                        /* a result that is not 0, whichever */
 
 /* The state a run finds, written by the test before it. */
@@ -121,6 +122,7 @@ protected:
             setSz(id, "PartialFileSize", std::to_string(kSeeded));
         else
             setDword(id, "PartialFileSize", kSeeded);
+        setDword(id, "TotalFileSize", kServedSize);
         if (kind == VERSION_AS_DWORD)
             setDword(id, "LastModifiedTime", 7);
         else
@@ -406,6 +408,31 @@ TEST_F(Resume, ProcessKilledHalfwayIsResumed)
     printf("killed halfway: %lu bytes recorded, the second run asks from %ld\n", (unsigned long)resumable, from);
     /* A flagged record older than 90 minutes is cleaned and starts at 0. */
     EXPECT_EQ(from, flag == 0 ? (long)resumable : 0L);
+}
+
+TEST_F(Resume, ChangedFileStartsAgainFromByteZero)
+{
+    /* The first run keeps 10000 bytes; then the file changes (other bytes)
+     * without a Last-Modified, or keeping its Last-Modified with another
+     * size. Neither may be resumed: old and new bytes would be spliced. */
+    struct ChangeCase {
+        const char *name;
+        size_t newSize;
+    };
+    const ChangeCase cases[] = {{"rnolm", 20000}, {"rresized", 25000}};
+    for (const ChangeCase &c : cases) {
+        SCOPED_TRACE(c.name);
+        std::string token = UniqueToken();
+        std::string url = std::string("/case/") + c.name + "?t=" + token;
+        std::string dest = dir_.file(std::string(c.name) + ".bin");
+        EXPECT_EQ(run(DOWNLOAD_FILE, url, dest, NULL), 707u);
+        EXPECT_EQ(checkRecord(url), 10000u);
+        size_t before = RequestsWith(token).size();
+        ASSERT_TRUE(vqt::HealToken(token));
+        EXPECT_EQ(run(DOWNLOAD_FILE, url, dest, NULL), 0u);
+        EXPECT_EQ(rangeStart(RequestsWith(token), before), 0L);
+        EXPECT_TRUE(vqt::ReadWholeFile(dest) == PatternBytes(7, c.newSize));
+    }
 }
 
 TEST_F(Resume, IdsFormedWithinOneSecondDiffer)
