@@ -343,7 +343,13 @@ void ResumeRequest::PrintHTTPAccessLog(DWORD result)
     if (!path)
         return;
     LogDebug("downloadaccesslog : %s \n", path);
-    char *fileName = GetLastUrlFileName(handler.urlNarrow ? handler.urlNarrow : "");
+    /* From the request's own URL: the handler has not read it yet when the
+     * download ended before its state was set up (a failed first request). */
+    char *narrowUrl = NULL;
+    if (url)
+        ChangeWideToUtf8Str(url, &narrowUrl);
+    char *fileName = GetLastUrlFileName(narrowUrl ? narrowUrl : "");
+    free(narrowUrl);
     char *endTime = NULL;
     GetTimeText(TRUE, &endTime);
     char *record = FormatAccessLogRecord(handler.logPrefix, fileName, requestType, contentLength, result, total,

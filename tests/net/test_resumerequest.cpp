@@ -435,6 +435,24 @@ TEST_F(Resume, ChangedFileStartsAgainFromByteZero)
     }
 }
 
+TEST_F(Resume, AccessLogNamesTheFileOfTheUrl)
+{
+    /* The URL's last component, right-aligned in 30 characters, also when
+     * the first request failed before the download's state was read. */
+    const std::string column = "\t" + std::string(21, ' ') + "setup.cab\t";
+    EXPECT_EQ(run(DOWNLOAD_FILE, "/case/notfound/setup.cab", dir_.file("s.cab"), NULL), 404u);
+    std::string failures = vqt::ReadWholeFile(install_ + "logs\\downloadFailureAccess.log");
+    EXPECT_NE(failures.find(column), std::string::npos) << failures;
+    ResumeRequest r(FALSE, "http", L"127.0.0.1", 80, NULL, NULL, NULL, NULL, L"/files/setup.cab", NULL,
+                    DOWNLOAD_FILE, TRUE, "test");
+    r.PrintHTTPAccessLog(5);
+    failures = vqt::ReadWholeFile(install_ + "logs\\downloadFailureAccess.log");
+    size_t first = failures.find(column);
+    ASSERT_NE(first, std::string::npos);
+    EXPECT_NE(failures.find(column, first + 1), std::string::npos) << failures;
+    EXPECT_EQ(failures.find("--\t"), std::string::npos) << failures;
+}
+
 TEST_F(Resume, IdsFormedWithinOneSecondDiffer)
 {
     /* Two downloads of one thread in the same second: each its own file. */
