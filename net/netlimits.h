@@ -40,7 +40,8 @@
 /* Room for the text of a Content-Length value, in characters. */
 #define VQ_NET_CONTENT_LENGTH_CHARS 64
 
-/* Largest Content-Length a download accepts: the byte counters are 32-bit. */
+/* Largest Content-Length a download accepts, and the largest file an upload
+ * posts (bytes): the byte counters and the upload's total length are 32-bit. */
 #define VQ_NET_MAX_CONTENT_LENGTH 0xFFFFFFFFull
 
 /* Read size of the in-memory load of the temporary data file, in bytes. */
