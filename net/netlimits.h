@@ -44,9 +44,6 @@
  * posts (bytes): the byte counters and the upload's total length are 32-bit. */
 #define VQ_NET_MAX_CONTENT_LENGTH 0xFFFFFFFFull
 
-/* Read size of the in-memory load of the temporary data file, in bytes. */
-#define VQ_NET_LOAD_CHUNK_BYTES 1024
-
 /* Buffer of the gzip inflation, in bytes (each way). */
 #define VQ_NET_INFLATE_CHUNK_BYTES 65536
 
