@@ -9,6 +9,7 @@
 #include "net/httpengine.h"
 #include "net/httperrortext.h"
 #include "net/netlimits.h"
+#include "net/progress.h"
 #include "net/resumebitrate.h"
 #include "net/tempfile.h"
 #include "agent/agentparams.h"
@@ -70,7 +71,10 @@ static DWORD fetchBlocks(BOOL useProxy, const char *protocol, const wchar_t *ser
     DWORD total = 0;
     DWORD result = 0;
     BOOL previousTimedOut = FALSE;
-    int emptyBlocks = 0;
+    /* Every block counts, the repeated ones too: blocks that never take the
+     * file past the farthest byte it reached end the transfer. */
+    TransferProgress progress;
+    ProgressStart(&progress, 0);
     BYTE *buffer = NULL;
     DWORD bufferSize = 0;
     while (contentLength > 0 && total < contentLength) {
@@ -124,7 +128,6 @@ static DWORD fetchBlocks(BOOL useProxy, const char *protocol, const wchar_t *ser
             }
             total = 0;
         }
-        DWORD before = total;
         BOOL timedOut = FALSE;
         for (;;) {
             DWORD available = 0;
@@ -173,19 +176,19 @@ static DWORD fetchBlocks(BOOL useProxy, const char *protocol, const wchar_t *ser
         CloseRequestHandles(&h);
         if (result != 0)
             break;
+        if (total >= contentLength)
+            break;
+        if (!ProgressAfterAttempt(&progress, total)) {
+            LogError("InternetGetRequestByBitrate : %d blocks in a row did not take the file past byte %u \n",
+                     progress.fruitless, (unsigned)progress.best);
+            result = timedOut ? (DWORD)ERROR_WINHTTP_TIMEOUT : (DWORD)VQ_NET_INCOMPLETE_FILE;
+            break;
+        }
         if (timedOut) {
             LogInfo("InternetGetRequestByBitrate : second attempt of the previous request\n");
             previousTimedOut = TRUE;
             continue;
         }
-        emptyBlocks = total > before ? 0 : emptyBlocks + 1;
-        if (emptyBlocks >= VQ_NET_MAX_EMPTY_BLOCKS) {
-            LogError("InternetGetRequestByBitrate : %d blocks in a row brought no data \n", emptyBlocks);
-            result = VQ_NET_INCOMPLETE_FILE;
-            break;
-        }
-        if (total >= contentLength)
-            break;
         /* Across midnight the difference is taken as unsigned: a long block. */
         Sleep(BitratePauseMs(BitrateClockMs() - started));
     }

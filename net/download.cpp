@@ -10,6 +10,7 @@
 #include "net/httpengine.h"
 #include "net/httperrortext.h"
 #include "net/netlimits.h"
+#include "net/progress.h"
 #include "net/resumerequest.h"
 #include "net/tempfile.h"
 #include "agent/agentparams.h"
@@ -101,28 +102,60 @@ static void closeDownloadHandles(RequestHandles *handles)
     handles->request = handles->connection = handles->session = VQ_NO_HANDLE;
 }
 
-/* Range request for what is still missing after a time-out. On 0 the new
- * handles are in *handles and *restart tells that the server sent the whole
- * file again (status 200), so the file must start over at byte 0. */
+/* TRUE when the response's Content-Encoding names gzip; nothing is logged
+ * (the recovery's answer and a first answer that was not asked for gzip). */
+static BOOL answerIsGzip(HINTERNET request)
+{
+    wchar_t value[128];
+    DWORD size = sizeof(value) - sizeof(wchar_t);
+    memset(value, 0, sizeof(value));
+    if (!WinHttpQueryHeaders(request, WINHTTP_QUERY_CUSTOM, L"Content-Encoding", value, &size,
+                             WINHTTP_NO_HEADER_INDEX))
+        return GetLastError() == ERROR_INSUFFICIENT_BUFFER;   /* a long value: not one this agent reads */
+    return wcsstr(value, L"gzip") != NULL;
+}
+
+/* What the bytes kept so far are: how they are encoded and how long the
+ * answer they came from said it was. A recovery's answer either continues
+ * them (a 206 from where they end, in the same encoding) or replaces them
+ * (the whole file from byte 0, with its own encoding and length); two
+ * encodings are never spliced. */
+struct KeptBody {
+    DWORD total;           /* bytes in the temporary file */
+    DWORD contentLength;   /* Content-Length of the answer they belong to */
+    BOOL gzip;             /* that answer was gzip-encoded */
+};
+
+/* Request for what is still missing after a time-out. Identity bytes are
+ * continued with a range request; gzip-encoded ones cannot be: the request
+ * asks without gzip, and an offset into the compressed bytes means nothing
+ * in the identity answer, so the whole file is asked for again. On 0 the new
+ * handles are in *handles and *restart tells that the answer is the file
+ * from byte 0 (the temporary file must start over; *kept then describes the
+ * new answer). */
 static DWORD requestRest(BOOL useProxy, const char *protocol, const wchar_t *server,
                          INTERNET_PORT port, const wchar_t *proxyServer, const wchar_t *proxyBypass,
                          const wchar_t *proxyUser, const wchar_t *proxyPassword, const wchar_t *url,
-                         DWORD requestType, BOOL keepAlive, DWORD total, DWORD contentLength,
-                         RequestHandles *handles, BOOL *restart)
+                         DWORD requestType, BOOL keepAlive, KeptBody *kept, RequestHandles *handles,
+                         BOOL *restart)
 {
-    LogInfo("Total Bytes read so far:%u\n", (unsigned)total);
+    LogInfo("Total Bytes read so far:%u\n", (unsigned)kept->total);
     LogInfo("InternetGetRequestEx : second attempt to recover from previous error\n");
     closeDownloadHandles(handles);
     wchar_t range[VQ_NET_RANGE_HEADER_BYTES / sizeof(wchar_t)];
-    if (total == 0)
-        swprintf(range, sizeof(range) / sizeof(range[0]), L"Range: bytes=0-%u", (unsigned)contentLength);
+    if (kept->total == 0)
+        swprintf(range, sizeof(range) / sizeof(range[0]), L"Range: bytes=0-%u", (unsigned)kept->contentLength);
     else
-        swprintf(range, sizeof(range) / sizeof(range[0]), L"Range: bytes=%u-%u", (unsigned)total,
-                 (unsigned)contentLength);
-    LogDebug("InternetGetRequestByBitrate: Content-Range Header message: %S\n", range);
+        swprintf(range, sizeof(range) / sizeof(range[0]), L"Range: bytes=%u-%u", (unsigned)kept->total,
+                 (unsigned)kept->contentLength);
     InitRequestHandles(handles);
-    handles->kind = VQ_REQUEST_GET_HEADER;
-    handles->extraHeader = range;
+    if (kept->gzip) {
+        LogInfo("InternetGetRequestEx : the bytes so far are gzip-encoded; the whole file is asked for again\n");
+    } else {
+        LogDebug("InternetGetRequestByBitrate: Content-Range Header message: %S\n", range);
+        handles->kind = VQ_REQUEST_GET_HEADER;
+        handles->extraHeader = range;
+    }
     DWORD error = GetInternetRequestHandle(useProxy, protocol, server, port, proxyServer, proxyBypass,
                                            proxyUser, proxyPassword, url, requestType, keepAlive,
                                            handles, FALSE);
@@ -136,17 +169,27 @@ static DWORD requestRest(BOOL useProxy, const char *protocol, const wchar_t *ser
         LogError("InternetGetRequestEx : Failed with the http status code, %d \n", handles->statusCode);
         return (DWORD)handles->statusCode;
     }
-    /* A 206 that does not start where asked is usable only from byte 0. */
-    DWORD start = 0;
-    if (handles->statusCode == 206 && !QueryContentRangeStart(handles->request, &start))
-        start = (DWORD)-1;
-    if (handles->statusCode == 206 && total > 0 && start != total) {
-        if (start != 0) {
-            LogError("InternetGetRequestEx : The server sent a range that does not start at byte %u \n",
-                     (unsigned)total);
+    BOOL gzip = answerIsGzip(handles->request);
+    if (handles->statusCode == 206) {
+        /* A part is usable only in the encoding of the bytes it joins, and
+         * only where they end (or, from byte 0, instead of them). */
+        DWORD start = 0;
+        if (!QueryContentRangeStart(handles->request, &start))
+            start = (DWORD)-1;
+        if (gzip != kept->gzip || (start != kept->total && start != 0)) {
+            LogError("InternetGetRequestEx : The server sent a part that does not continue the %u bytes "
+                     "received so far \n", (unsigned)kept->total);
             return ERROR_INVALID_DATA;
         }
-        *restart = TRUE;
+        *restart = start != kept->total;
+    } else {
+        /* The whole file: its own length and encoding from now on. */
+        DWORD length = 0;
+        error = readContentLength(handles->request, &length);
+        if (error != 0)
+            return error;
+        kept->contentLength = length;
+        kept->gzip = gzip;
     }
     if (*restart)
         LogInfo("InternetGetRequestEx : The server sent the whole file again; the download "
@@ -170,13 +213,17 @@ DWORD InternetGetRequestEx(BOOL useProxy, const char *protocol, const wchar_t *s
     DWORD result = GetInternetRequestHandle(useProxy, protocol, server, port, proxyServer, proxyBypass,
                                             proxyUser, proxyPassword, url, requestType, keepAlive,
                                             &handles, acceptGzip);
-    BOOL gzip = FALSE;
-    if (acceptGzip && handles.request != VQ_NO_HANDLE)
-        gzip = responseIsGzip(handles.request);
+    /* The bytes kept: their encoding is the answer's own whether or not
+     * gzip was asked for (only asked-for gzip is inflated at the end). */
+    KeptBody kept;
+    kept.total = 0;
+    kept.contentLength = 0;
+    kept.gzip = FALSE;
+    if (handles.request != VQ_NO_HANDLE)
+        kept.gzip = acceptGzip ? responseIsGzip(handles.request) : answerIsGzip(handles.request);
 
     wchar_t *tempName = NULL;
     HANDLE file = INVALID_HANDLE_VALUE;
-    DWORD contentLength = 0;
     if (result == 0) {
         if (handles.statusCode == 304) {
             LogInfo("InternetGetRequestEx :File not modified since the time: %S\n", L"");
@@ -185,7 +232,7 @@ DWORD InternetGetRequestEx(BOOL useProxy, const char *protocol, const wchar_t *s
             LogError("InternetGetRequestEx : Failed with the http status code, %d \n", handles.statusCode);
             result = (DWORD)handles.statusCode;
         } else {
-            result = readContentLength(handles.request, &contentLength);
+            result = readContentLength(handles.request, &kept.contentLength);
         }
     }
     if (result == 0) {
@@ -207,14 +254,16 @@ DWORD InternetGetRequestEx(BOOL useProxy, const char *protocol, const wchar_t *s
     }
 
     if (result == 0) {
-        DWORD total = 0;
         BOOL checkSize = TRUE;
-        /* A time-out is recovered only when the bytes have grown past those
-         * held at the previous recovery: a server that stalls at the same
-         * place again, or sends the same start again, ends the download
+        /* A time-out is recovered only when bytes arrived since the previous
+         * recovery, and only while the recoveries take the file past the
+         * farthest byte it reached (progress.h): a server that stalls at the
+         * same place again, or sends the same start again, ends the download
          * instead of keeping it in a loop. */
         BOOL recovered = FALSE;
         DWORD recoveredAt = 0;
+        TransferProgress progress;
+        ProgressStart(&progress, 0);
         BYTE *buffer = NULL;
         DWORD bufferSize = 0;
         for (;;) {
@@ -224,14 +273,20 @@ DWORD InternetGetRequestEx(BOOL useProxy, const char *protocol, const wchar_t *s
                 LogError("InternetGetRequestEx : Error occured in WinHttpQueryDataAvailable --> %d \n",
                          (int)error);
                 HttpGetLastError(error);
-                if (error != ERROR_WINHTTP_TIMEOUT || (recovered && total <= recoveredAt)) {
+                if (error != ERROR_WINHTTP_TIMEOUT || (recovered && kept.total <= recoveredAt)) {
+                    result = error;
+                    break;
+                }
+                if (!ProgressAfterAttempt(&progress, kept.total)) {
+                    LogError("InternetGetRequestEx : %d recoveries in a row did not take the file past "
+                             "byte %u \n", progress.fruitless, (unsigned)progress.best);
                     result = error;
                     break;
                 }
                 BOOL restart = FALSE;
                 error = requestRest(useProxy, protocol, server, port, proxyServer, proxyBypass,
-                                    proxyUser, proxyPassword, url, requestType, keepAlive, total,
-                                    contentLength, &handles, &restart);
+                                    proxyUser, proxyPassword, url, requestType, keepAlive, &kept,
+                                    &handles, &restart);
                 if (error != 0) {
                     result = error;
                     break;
@@ -246,10 +301,12 @@ DWORD InternetGetRequestEx(BOOL useProxy, const char *protocol, const wchar_t *s
                         break;
                     }
                 }
-                recovered = TRUE;
-                recoveredAt = total;
+                /* New bytes are counted from where this answer starts: byte 0
+                 * when it restarted the file. */
                 if (restart)
-                    total = 0;
+                    kept.total = 0;
+                recovered = TRUE;
+                recoveredAt = kept.total;
                 continue;
             }
             if (available == 0)
@@ -272,14 +329,14 @@ DWORD InternetGetRequestEx(BOOL useProxy, const char *protocol, const wchar_t *s
                 checkSize = FALSE;
                 break;
             }
-            total += got;
+            kept.total += got;
             if (file != INVALID_HANDLE_VALUE && !WriteWholeBuffer(file, buffer, got)) {
                 result = GetLastError();
                 LogError("InternetGetRequestEx :  Error in WriteFile --> %d \n", (int)result);
                 checkSize = FALSE;
                 break;
             }
-            if (total == contentLength) {
+            if (kept.total == kept.contentLength) {
                 LogInfo("Bytes read reached the contenlength\n");
                 break;
             }
@@ -288,13 +345,13 @@ DWORD InternetGetRequestEx(BOOL useProxy, const char *protocol, const wchar_t *s
         }
         free(buffer);
         if (checkSize) {
-            LogInfo("InternetGetRequestEx : Total bytes read = %u\n", (unsigned)total);
+            LogInfo("InternetGetRequestEx : Total bytes read = %u\n", (unsigned)kept.total);
             if (result == 0) {
                 LARGE_INTEGER fileSize;
-                fileSize.QuadPart = total;
+                fileSize.QuadPart = kept.total;
                 if (file != INVALID_HANDLE_VALUE && !GetFileSizeEx(file, &fileSize))
                     fileSize.QuadPart = -1;
-                if (fileSize.QuadPart == (LONGLONG)contentLength) {
+                if (fileSize.QuadPart == (LONGLONG)kept.contentLength) {
                     LogInfo("InternetGetRequestEx : GetFileSize returns :  %u\n", (unsigned)fileSize.QuadPart);
                     LogInfo("InternetGetRequestEx : File completely downloaded..!\n");
                 } else {
@@ -315,11 +372,11 @@ DWORD InternetGetRequestEx(BOOL useProxy, const char *protocol, const wchar_t *s
     closeDownloadHandles(&handles);
 
     if (result == 0 && tempName) {
-        if (acceptGzip && gzip) {
+        if (acceptGzip && kept.gzip) {
             LogInfo("InternetGetRequestEx : Successfully downloaded the Gzip compressed file from the "
                     "server %S \n", server ? server : L"");
             LogDebug("InternetGetRequestEx : Need to decompress the file\n");
-            DWORD error = InflateGzipFile(tempName);
+            DWORD error = InflateGzipFile(tempName, VQ_NET_MAX_INFLATED_BYTES);
             if (error == 0) {
                 LogInfo("InternetGetRequestEx : File Decompressed successfully.\n");
             } else {

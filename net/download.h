@@ -22,7 +22,8 @@ DWORD InternetGetDownloader(BOOL useProxy, const char *protocol, const wchar_t *
  * for status 304; the status code of any other status than 200;
  * VQ_NET_INCOMPLETE_FILE when the file is not as long as Content-Length;
  * ERROR_FILE_TOO_LARGE for a Content-Length above 4 GiB - 1;
- * ERROR_INVALID_DATA for a gzip body that does not inflate; ERROR_OPEN_FAILED
+ * ERROR_INVALID_DATA for a gzip body that does not inflate, or inflates to
+ * more than VQ_NET_MAX_INFLATED_BYTES (nothing is delivered); ERROR_OPEN_FAILED
  * when the downloaded data cannot be read back; else the engine's, the
  * file's or the copy's error. *out is only set on success. */
 DWORD InternetGetRequestEx(BOOL useProxy, const char *protocol, const wchar_t *server,

@@ -1,6 +1,7 @@
 /* Inflates a gzip file into a sibling file and moves it over the original.
  * The data stream is read and written in fixed chunks, so the memory used
- * does not depend on the size of the file. */
+ * does not depend on the size of the file, and the inflated size is bounded,
+ * so a small body cannot fill the disk (or, for GET_DATA, the memory). */
 #include "net/gunzip.h"
 #include "net/netlimits.h"
 #include "agent/fileutil.h"
@@ -14,10 +15,11 @@
 /* zlib's window bits for a gzip wrapper (16 + the largest window). */
 #define VQ_GZIP_WINDOW_BITS (16 + MAX_WBITS)
 
-/* Inflates everything from `in` into `out`: 0, ERROR_INVALID_DATA or the
- * error of a read or write. */
-static DWORD inflateStream(HANDLE in, HANDLE out, unsigned char *inBuf, unsigned char *outBuf)
+/* Inflates everything from `in` into `out`, at most `maxBytes`: 0,
+ * ERROR_INVALID_DATA or the error of a read or write. */
+static DWORD inflateStream(HANDLE in, HANDLE out, unsigned char *inBuf, unsigned char *outBuf, DWORD maxBytes)
 {
+    ULONGLONG inflated = 0;
     z_stream stream;
     memset(&stream, 0, sizeof(stream));
     if (inflateInit2(&stream, VQ_GZIP_WINDOW_BITS) != Z_OK)
@@ -48,6 +50,13 @@ static DWORD inflateStream(HANDLE in, HANDLE out, unsigned char *inBuf, unsigned
         stream.avail_out = VQ_NET_INFLATE_CHUNK_BYTES;
         int rc = inflate(&stream, Z_NO_FLUSH);
         DWORD produced = VQ_NET_INFLATE_CHUNK_BYTES - stream.avail_out;
+        inflated += produced;
+        if (inflated > maxBytes) {
+            /* Checked before the write: no byte beyond the bound reaches the disk. */
+            LogError("InflateGzipFile : the data inflates to more than %u bytes \n", (unsigned)maxBytes);
+            result = ERROR_INVALID_DATA;
+            break;
+        }
         if (produced > 0 && !WriteWholeBuffer(out, outBuf, produced)) {
             result = GetLastError();
             break;
@@ -71,7 +80,7 @@ static DWORD inflateStream(HANDLE in, HANDLE out, unsigned char *inBuf, unsigned
     return result;
 }
 
-DWORD InflateGzipFile(const wchar_t *path)
+DWORD InflateGzipFile(const wchar_t *path, DWORD maxBytes)
 {
     if (!path)
         return ERROR_INVALID_PARAMETER;
@@ -99,7 +108,7 @@ DWORD InflateGzipFile(const wchar_t *path)
         if (out == INVALID_HANDLE_VALUE) {
             result = GetLastError();
         } else {
-            result = inflateStream(in, out, inBuf, outBuf);
+            result = inflateStream(in, out, inBuf, outBuf, maxBytes);
             CloseHandle(out);
         }
         CloseHandle(in);

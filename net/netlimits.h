@@ -40,14 +40,23 @@
 /* Room for the text of a Content-Length value, in characters. */
 #define VQ_NET_CONTENT_LENGTH_CHARS 64
 
-/* Largest Content-Length a download accepts: the byte counters are 32-bit. */
+/* Largest Content-Length a download accepts, and the largest file an upload
+ * posts (bytes): the byte counters and the upload's total length are 32-bit. */
 #define VQ_NET_MAX_CONTENT_LENGTH 0xFFFFFFFFull
-
-/* Read size of the in-memory load of the temporary data file, in bytes. */
-#define VQ_NET_LOAD_CHUNK_BYTES 1024
 
 /* Buffer of the gzip inflation, in bytes (each way). */
 #define VQ_NET_INFLATE_CHUNK_BYTES 65536
+
+/* Largest size a gzip body may inflate to, in bytes (64 MiB). Gzip bodies
+ * reach the agent only from plain downloads, the one transfer that asks for
+ * gzip; what its servers compress on the fly are their documents (the
+ * resource document is a few KiB), while installers and cabinets are
+ * compressed already and come as they are. 64 MiB is thousands of times the
+ * largest document and still a block that a 32-bit process can be sure to
+ * get for the in-memory copy of a GET_DATA; a body of a few hundred KiB
+ * that inflates beyond it is not an answer of these servers but a way to
+ * fill the disk or the memory. */
+#define VQ_NET_MAX_INFLATED_BYTES (64u << 20)
 
 /* Bit-rate limited downloads: bytes per block for each KB/s of the agent's
  * rate; the rate when the agent names none; a block cycle lasts at least
@@ -59,9 +68,13 @@
 #define VQ_NET_SLOW_BLOCK_MS 450u
 #define VQ_NET_SLOW_BLOCK_PAUSE_MS 100u
 
-/* Blocks in a row that may bring no byte before a bit-rate limited download
- * gives up. */
-#define VQ_NET_MAX_EMPTY_BLOCKS 3
+/* Attempts in a row (a block of a bit-rate limited download, or a new
+ * request after a time-out or a lost connection) that may end without the
+ * file reaching further than it ever reached before the transfer gives up.
+ * Progress is measured from the farthest byte held, not from where the last
+ * attempt began: a server that restarts every answer at byte 0 and breaks
+ * off at the same place brings bytes each time but never progress. */
+#define VQ_NET_MAX_ATTEMPTS_WITHOUT_PROGRESS 3
 
 /* Room for the multipart header of a file upload, in wide characters. */
 #define VQ_NET_MULTIPART_HEADER_CHARS 2048
@@ -92,10 +105,6 @@
 /* A "downloadInProgress" flag younger than this (ms) means another
  * download of the same URL is running. */
 #define VQ_NET_IN_PROGRESS_WINDOW_MS 5400000LL
-
-/* Recoveries in a row (a new range request after a time-out or a lost
- * connection) that may bring no byte before a resumable download gives up. */
-#define VQ_NET_MAX_EMPTY_RECOVERIES 3
 
 /* Room for a text value of the resume records, in bytes (at most 255 are
  * read, as the agent has always stored them). */

@@ -3,11 +3,13 @@
  * block size, each on its own connection and followed by the pause of the
  * block cycle, into the partial file of the resumable download. A block
  * that timed out or lost its connection is repeated once from what was
- * received; blocks that bring no byte a few times in a row end it. */
+ * received; blocks that do not take the file past the farthest byte it
+ * reached a few times in a row end it (progress.h). */
 #include "net/resumebitrate.h"
 #include "net/blockrate.h"
 #include "net/httperrortext.h"
 #include "net/netlimits.h"
+#include "net/progress.h"
 #include "net/resumerequest.h"
 #include "agent/agentparams.h"
 #include "agent/log.h"
@@ -38,7 +40,8 @@ DWORD ResumeGetRequestByBitrate(BOOL useProxy, const char *protocol, const wchar
 
     BOOL writeFailed = FALSE;
     BOOL repeating = FALSE;
-    int emptyBlocks = 0;
+    TransferProgress progress;
+    ProgressStart(&progress, r.total);
     while (result == 0 && r.total < r.contentLength) {
         DWORD started = BitrateClockMs();
         DWORD from = r.total;
@@ -58,28 +61,25 @@ DWORD ResumeGetRequestByBitrate(BOOL useProxy, const char *protocol, const wchar
             result = error;
             break;
         }
+        CloseRequestHandles(&h);
+        InitRequestHandles(&h);
+        if (r.total >= r.contentLength)
+            break;
+        BOOL goesOn = ProgressAfterAttempt(&progress, r.total);
+        if (error != 0 && repeating && r.total == before)
+            goesOn = FALSE;
+        if (!goesOn) {
+            LogError("ResumeGetRequestByBitrate : %d blocks in a row did not take the file past byte %u \n",
+                     progress.fruitless, (unsigned)progress.best);
+            result = error != 0 ? error : (DWORD)VQ_NET_INCOMPLETE_FILE;
+            break;
+        }
         if (error != 0) {
-            CloseRequestHandles(&h);
-            InitRequestHandles(&h);
-            if (repeating && r.total == before) {
-                result = error;
-                break;
-            }
             LogInfo("ResumeGetRequestByBitrate : second attempt of the previous request\n");
             repeating = TRUE;
             continue;
         }
         repeating = FALSE;
-        CloseRequestHandles(&h);
-        InitRequestHandles(&h);
-        emptyBlocks = r.total > before ? 0 : emptyBlocks + 1;
-        if (emptyBlocks >= VQ_NET_MAX_EMPTY_BLOCKS) {
-            LogError("ResumeGetRequestByBitrate : %d blocks in a row brought no data \n", emptyBlocks);
-            result = VQ_NET_INCOMPLETE_FILE;
-            break;
-        }
-        if (r.total >= r.contentLength)
-            break;
         Sleep(BitratePauseMs(BitrateClockMs() - started));
     }
     LogInfo("ResumeGetRequestByBitrate: Total bytes read = %u\n", (unsigned)r.total);

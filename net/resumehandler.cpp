@@ -3,7 +3,11 @@
  * file, and the key FileMetaData\<id> records the bytes in that file, the
  * server's version they belong to and when they were saved. A record is
  * trusted only when the version matches the server's and the size matches
- * the file on disk; anything else starts the download again at byte 0. */
+ * the file on disk; anything else starts the download again at byte 0. The
+ * version is the Last-Modified text together with the file's whole size
+ * ("TotalFileSize"): without a Last-Modified on both sides nothing tells
+ * two versions apart, and a file that keeps its date while its size changes
+ * is another file, so neither is resumed. */
 #include "net/resumehandler.h"
 #include "agent/agentparams.h"
 #include "agent/fileutil.h"
@@ -79,7 +83,7 @@ BOOL IsValidResumeId(const char *id)
 DownloadResumeHandler::DownloadResumeHandler()
     : destination(NULL), partialFile(NULL), repository(NULL), url(NULL), storedLastModified(NULL),
       serverLastModified(NULL), urlNarrow(NULL), retryCount(0), resumeOffset(0), partialSizeAtStart(0),
-      writtenInRun(0), saveLimit(VQ_NET_DEFAULT_SAVE_LIMIT_BYTES), lastRetryTime(0),
+      writtenInRun(0), saveLimit(VQ_NET_DEFAULT_SAVE_LIMIT_BYTES), serverFileSize(0), lastRetryTime(0),
       temporaryDownload(FALSE)
 {
     id[0] = '\0';
@@ -283,7 +287,17 @@ void DownloadResumeHandler::GetFileDataFromRegistry()
     storedLastModified = queryText(&rec, "LastModifiedTime");
     LogInfo("GetFileDataFromRegistry last modified time in registry   %s from server %s\n",
             storedLastModified ? storedLastModified : "", serverLastModified ? serverLastModified : "");
-    if (storedLastModified && serverLastModified && _stricmp(storedLastModified, serverLastModified) == 0) {
+    /* An empty text on both sides says nothing about the version. */
+    BOOL sameVersion = storedLastModified && *storedLastModified && serverLastModified && *serverLastModified &&
+                       _stricmp(storedLastModified, serverLastModified) == 0;
+    DWORD recordedWhole = 0;
+    if (sameVersion && (RegKeyQueryDword(&rec, "TotalFileSize", &recordedWhole) != ERROR_SUCCESS ||
+                        recordedWhole != serverFileSize)) {
+        LogInfo("GetFileDataFromRegistry the file's size in registry %u differs from the server's %u\n",
+                (unsigned)recordedWhole, (unsigned)serverFileSize);
+        sameVersion = FALSE;
+    }
+    if (sameVersion) {
         DWORD recorded = 0;
         if (RegKeyQueryDword(&rec, "PartialFileSize", &recorded) == ERROR_SUCCESS) {
             partialSizeAtStart = resumeOffset = recorded;

@@ -2,7 +2,8 @@
  * installation directory that holds the bytes received so far, and its
  * record in the registry (under the agent key's "FileMetaData") that says
  * how far it got and for which version of the file (the server's
- * Last-Modified text). The registry side lives in resumehandler.cpp, the
+ * Last-Modified text and the file's whole size). The registry side lives in
+ * resumehandler.cpp, the
  * partial file in resumehandler_partial.cpp. */
 #ifndef VQ_NET_RESUMEHANDLER_H
 #define VQ_NET_RESUMEHANDLER_H
@@ -32,6 +33,7 @@ struct DownloadResumeHandler {
     DWORD partialSizeAtStart;    /* "PartialFileSize" found valid at start */
     DWORD writtenInRun;          /* bytes this run appended to the partial file */
     DWORD saveLimit;             /* "InterSaveByteLimit" */
+    DWORD serverFileSize;        /* the server's Content-Length, set before Initialize */
     LONGLONG lastRetryTime;      /* "LastRetryTime", ms since 1970 */
     BOOL temporaryDownload;      /* another run owns this URL: record nothing */
 
@@ -49,6 +51,7 @@ struct DownloadResumeHandler {
      * NULL and the caller ends the download. */
     void Initialize(const wchar_t *destination, const char *serverLastModified, const wchar_t *url);
     /* Validates the record of the current id against the server's version
+     * (a Last-Modified text on both sides, the same, and the same whole size)
      * and the partial file on disk, and applies the in-progress rule. */
     void GetFileDataFromRegistry();
     /* Forms a new id when there is none, sets the partial file's path and
@@ -63,8 +66,8 @@ struct DownloadResumeHandler {
      * save (periodic FALSE) also counts the attempt and clears
      * "downloadInProgress". 0 or the file's error code. */
     DWORD ProcessDownloadedBuffer(const BYTE *buffer, DWORD length, BOOL periodic);
-    /* Records the partial file's size, the server's version and the time
-     * under the id's key (nothing for a temporary download); the final one
+    /* Records the partial file's size, the server's version (Last-Modified
+     * and the whole size) and the time under the id's key (nothing for a temporary download); the final one
      * (periodic FALSE) also counts the attempt and clears
      * "downloadInProgress". */
     void RecordProgress(BOOL periodic);

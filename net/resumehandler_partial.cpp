@@ -30,6 +30,8 @@ void DownloadResumeHandler::RecordProgress(BOOL periodic)
         RegSetValueExA(rec.key, "PartialFileSize", 0, REG_DWORD, (const BYTE *)&size, sizeof(size));
         LogDebug("updated registry entries  %d \n", (int)size);
         RegKeySetString(&rec, "LastModifiedTime", serverLastModified ? serverLastModified : "", REG_SZ);
+        RegSetValueExA(rec.key, "TotalFileSize", 0, REG_DWORD, (const BYTE *)&serverFileSize,
+                       sizeof(serverFileSize));
         wchar_t *now = GetCurrentTimeInMillisecondsText();
         char *nowText = NULL;
         if (now && ChangeWideToUtf8Str(now, &nowText))

@@ -10,6 +10,7 @@
 #include "net/headerquery.h"
 #include "net/httperrortext.h"
 #include "net/netlimits.h"
+#include "net/progress.h"
 #include "agent/agentparams.h"
 #include "agent/log.h"
 #include "agent/textconv.h"
@@ -81,6 +82,7 @@ DWORD ResumeRequest::PreDownloadHandling()
 
 DWORD ResumeRequest::PrepareResume()
 {
+    handler.serverFileSize = contentLength;
     handler.Initialize(destination, serverLastModified, url);
     if (!handler.partialFile) {
         LogError("%s : No partial file can be named (is VQAgentInstallDir set?) \n", caller);
@@ -288,22 +290,22 @@ DWORD ResumeGetRequestEx(BOOL useProxy, const char *protocol, const wchar_t *ser
         result = r.RequestRange(&h, r.handler.resumeOffset, 0, TRUE);
     }
     /* A time-out or a lost connection is recovered with a range request
-     * from what is present; recoveries that bring nothing end it. */
-    int emptyRecoveries = 0;
-    DWORD totalAtRecovery = r.total;
+     * from what is present; recoveries that do not take the file past the
+     * farthest byte it reached end it (progress.h). */
+    TransferProgress progress;
+    ProgressStart(&progress, r.total);
     while (result == 0) {
         DWORD error = r.ReceiveBody(&h, &writeFailed);
         if (error == 0 || writeFailed || !IsLostConnection(error)) {
             result = error;
             break;
         }
-        emptyRecoveries = r.total > totalAtRecovery ? 0 : emptyRecoveries + 1;
-        if (emptyRecoveries >= VQ_NET_MAX_EMPTY_RECOVERIES) {
-            LogError("ResumeGetRequestEx : %d recoveries in a row brought no data \n", emptyRecoveries);
+        if (!ProgressAfterAttempt(&progress, r.total)) {
+            LogError("ResumeGetRequestEx : %d recoveries in a row did not take the file past byte %u \n",
+                     progress.fruitless, (unsigned)progress.best);
             result = error;
             break;
         }
-        totalAtRecovery = r.total;
         LogInfo("ResumeGetRequestEx : Total Bytes read so far:%u\n", (unsigned)r.total);
         LogInfo("ResumeGetRequestEx : second attempt to recover from previous error\n");
         CloseRequestHandles(&h);
@@ -341,7 +343,13 @@ void ResumeRequest::PrintHTTPAccessLog(DWORD result)
     if (!path)
         return;
     LogDebug("downloadaccesslog : %s \n", path);
-    char *fileName = GetLastUrlFileName(handler.urlNarrow ? handler.urlNarrow : "");
+    /* From the request's own URL: the handler has not read it yet when the
+     * download ended before its state was set up (a failed first request). */
+    char *narrowUrl = NULL;
+    if (url)
+        ChangeWideToUtf8Str(url, &narrowUrl);
+    char *fileName = GetLastUrlFileName(narrowUrl ? narrowUrl : "");
+    free(narrowUrl);
     char *endTime = NULL;
     GetTimeText(TRUE, &endTime);
     char *record = FormatAccessLogRecord(handler.logPrefix, fileName, requestType, contentLength, result, total,

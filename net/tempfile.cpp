@@ -39,36 +39,55 @@ wchar_t *DownloadTempFileName(const wchar_t *destination, DWORD requestType, con
     return NULL;
 }
 
+/* The C library's text-mode read of a file, done on bytes already in
+ * memory: CR LF becomes LF (a CR before anything else stays), and a Ctrl-Z
+ * ends the data. `length` bytes at `data` become the returned count. */
+static size_t textModeInPlace(char *data, size_t length)
+{
+    size_t to = 0;
+    for (size_t from = 0; from < length; from++) {
+        char c = data[from];
+        if (c == '\x1a')
+            break;
+        if (c == '\r' && from + 1 < length && data[from + 1] == '\n')
+            continue;
+        data[to++] = c;
+    }
+    data[to] = '\0';
+    return to;
+}
+
 int LoadTextFile(const wchar_t *path, char **out)
 {
-    FILE *file = path ? _wfopen(path, L"r") : NULL;
-    if (!file)
+    if (!path)
         return 0;
-    /* One buffer of the file's size, filled in order: text mode can only
-     * make the data shorter than the file. */
-    long long size = -1;
-    if (_fseeki64(file, 0, SEEK_END) == 0)
-        size = _ftelli64(file);
-    if (size < 0 || (unsigned long long)size >= (unsigned long long)SIZE_MAX || _fseeki64(file, 0, SEEK_SET) != 0) {
-        fclose(file);
+    HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, NULL);
+    if (file == INVALID_HANDLE_VALUE)
+        return 0;
+    /* One buffer of the file's size, read in one pass and turned into the
+     * text-mode result in place: text mode can only make it shorter. */
+    LARGE_INTEGER size;
+    if (!GetFileSizeEx(file, &size) || size.QuadPart < 0 ||
+        (unsigned long long)size.QuadPart >= (unsigned long long)SIZE_MAX ||
+        (unsigned long long)size.QuadPart > 0xFFFFFFFFull) {
+        CloseHandle(file);
         return 0;
     }
-    char *data = (char *)calloc((size_t)size + 1, 1);
+    char *data = (char *)malloc((size_t)size.QuadPart + 1);
     if (!data) {
-        fclose(file);
+        CloseHandle(file);
         return 0;
     }
     size_t used = 0;
-    while (used < (size_t)size) {
-        size_t want = (size_t)size - used;
-        if (want > VQ_NET_LOAD_CHUNK_BYTES)
-            want = VQ_NET_LOAD_CHUNK_BYTES;
-        size_t got = fread(data + used, 1, want, file);
-        if (got == 0)
+    while (used < (size_t)size.QuadPart) {
+        DWORD got = 0;
+        if (!ReadFile(file, data + used, (DWORD)((size_t)size.QuadPart - used), &got, NULL) || got == 0)
             break;
         used += got;
     }
-    fclose(file);
+    CloseHandle(file);
+    textModeInPlace(data, used);
     if (out)
         *out = data;
     else

@@ -15,8 +15,9 @@ wchar_t *DownloadTempFileName(const wchar_t *destination, DWORD requestType, con
  * memory runs out (*out untouched). */
 int LoadDatafromFile(char **out);
 
-/* Reads the file `path` in text mode into a new text *out: 1, or 0 when it
- * cannot be opened or memory runs out (*out untouched). */
+/* Reads the file `path` into a new text *out as the C library's text mode
+ * reads it (CR LF becomes LF, a Ctrl-Z ends the text), in one pass: 1, or 0
+ * when it cannot be opened or memory runs out (*out untouched). */
 int LoadTextFile(const wchar_t *path, char **out);
 
 #endif

@@ -392,7 +392,12 @@ DWORD InternetSendRequestByBitRate(BOOL useProxy, const char *protocol, const wc
         if (!GetFileSizeByName(filePath, &size))
             size = 0;
         DWORD low = (DWORD)(size & 0xFFFFFFFFu);
-        if ((int)low <= 0) {
+        if (size > VQ_NET_MAX_CONTENT_LENGTH) {
+            /* Its low 32 bits would post a cut file and report it as sent. */
+            LogError("InternetSendRequestByBitRate: File Size %llu is larger than %llu bytes, the largest "
+                     "upload this agent can post\n", size, VQ_NET_MAX_CONTENT_LENGTH);
+            result = ERROR_FILE_TOO_LARGE;
+        } else if ((int)low <= 0) {
             LogError("InternetSendRequestByBitRate: File Size is zero: %d\n", (int)low);
         } else if (blockSize == 0) {
             LogError("InternetSendRequestByBitRate: Block size is zero\n");

@@ -24,7 +24,8 @@ DWORD InternetSendRequestEx(BOOL useProxy, const char *protocol, const wchar_t *
 /* Posts the content of the file `filePath` (UTF-8) in blocks of `blockSize`
  * bytes under a multipart header that carries the file's size. Results as
  * InternetSendRequestEx; ERROR_INVALID_DATA (13) when the path is absent, the
- * file is empty or the block size is 0. */
+ * file is empty or the block size is 0; ERROR_FILE_TOO_LARGE (223) for a file
+ * of 4 GiB or more (nothing is sent). */
 DWORD InternetSendRequestByBitRate(BOOL useProxy, const char *protocol, const wchar_t *server,
                                    INTERNET_PORT port, const wchar_t *proxyServer,
                                    const wchar_t *proxyBypass, const wchar_t *proxyUser,

@@ -99,3 +99,34 @@ TEST_F(Bitrate, HeadAnswers)
         EXPECT_EQ(RequestsWith(token).size(), c.requests) << c.path;
     }
 }
+
+TEST_F(Bitrate, RangesAnsweredWholeAndCutShortEndTheTransfer)
+{
+    /* Every block's range is answered with 200 and the file from byte 0,
+     * cut after 3000 bytes: each block brings bytes, none brings the file
+     * past byte 3000. Three such blocks after the first end it, and the
+     * destination is not touched. */
+    vqt::ScratchDir dir("netrate");
+    std::string dest = dir.file("d.bin");
+    for (DWORD type : {(DWORD)GET_DATA, (DWORD)DOWNLOAD_FILE}) {
+        ASSERT_TRUE(vqt::WriteWholeFile(dest, "old contents"));
+        std::string token = UniqueToken();
+        std::wstring url = Wide("/case/rblock200?t=" + token);
+        std::wstring d = Wide(dest);
+        char *out = kPoison;
+        DWORD result;
+        {
+            vqt::Deadline deadline(60, "a bit-rate download of blocks answered with 200");
+            result = InternetGetRequestByBitrate(FALSE, "http", L"127.0.0.1", (INTERNET_PORT)vqt::HttpPort(),
+                                                 NULL, NULL, NULL, NULL, url.c_str(),
+                                                 type == DOWNLOAD_FILE ? d.c_str() : NULL, &out, type, TRUE);
+        }
+        EXPECT_EQ(result, 707u) << type;
+        EXPECT_EQ(out, kPoison);
+        std::vector<vqt::SeenRequest> seen = RequestsWith(token);
+        ASSERT_EQ(seen.size(), 5u) << type;
+        for (size_t i = 1; i < seen.size(); i++)
+            EXPECT_EQ(seen[i].header("Range"), i == 1 ? "bytes=0-4999" : "bytes=3000-7999") << i;
+        EXPECT_EQ(vqt::ReadWholeFile(dest), "old contents");
+    }
+}

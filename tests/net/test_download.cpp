@@ -53,16 +53,16 @@ protected:
                                     NULL, NULL, NULL, NULL, url.c_str(), dest.c_str(), NULL,
                                     DOWNLOAD_FILE, TRUE, TRUE);
     }
-    /* Files left in the temporary folder. */
+    /* Files left in the temporary folder (inflated ones too). */
     int leftovers() const
     {
         WIN32_FIND_DATAA fd;
-        HANDLE find = FindFirstFileA((temp_.path() + "\\*.tmp").c_str(), &fd);
+        HANDLE find = FindFirstFileA((temp_.path() + "\\*").c_str(), &fd);
         if (find == INVALID_HANDLE_VALUE)
             return 0;
         int n = 0;
         do
-            n++;
+            n += (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? 0 : 1;
         while (FindNextFileA(find, &fd));
         FindClose(find);
         return n;
@@ -99,6 +99,8 @@ TEST_F(Download, GetDataResultForEachAnswer)
         {"/case/short", 707, NULL},
         /* A gzip header over bytes that are not gzip: never delivered. */
         {"/case/badgzip", ERROR_INVALID_DATA, NULL},
+        /* 80 KiB that inflate to 80 MiB, beyond the bound: never delivered. */
+        {"/case/gzipbomb", ERROR_INVALID_DATA, NULL},
         /* A length beyond 32 bits is refused, not wrapped. */
         {"/case/huge", ERROR_FILE_TOO_LARGE, NULL},
     };
@@ -168,16 +170,84 @@ TEST_F(Download, TimeOutIsRecoveredWithARangeRequest)
     }
 }
 
+TEST_F(Download, RecoveryNeverSplicesTwoEncodings)
+{
+    gv_agentParams.HTTPRequestTimeout = 1500;
+    struct GzipStallCase {
+        const char *path;
+        DWORD result;
+        const char *secondRange;   /* "" for none */
+    };
+    const GzipStallCase cases[] = {
+        /* A gzip answer stalls; the recovery asks without gzip, so the
+         * compressed bytes cannot be continued: the whole file is asked for
+         * and comes as it is, with its own length. */
+        {"/case/gzipstall", 0, ""},
+        /* The server compresses the recovery's answer all the same: it
+         * replaces the first one and is inflated. */
+        {"/case/gzipstubborn", 0, ""},
+        /* An identity answer stalls and the range comes gzip-encoded: not
+         * appended, nothing delivered. */
+        {"/case/gzipranged", ERROR_INVALID_DATA, "bytes=50000-200000"},
+    };
+    for (const GzipStallCase &c : cases) {
+        std::string token = UniqueToken();
+        char *out = kPoison;
+        {
+            vqt::Deadline deadline(60, std::string("a plain download of ") + c.path);
+            EXPECT_EQ(getData(c.path, token, &out), c.result) << c.path;
+        }
+        if (c.result == 0) {
+            ASSERT_NE(out, kPoison);
+            EXPECT_TRUE(std::string(out) == vqt::NoiseBytes(200000)) << c.path;
+            free(out);
+        } else {
+            EXPECT_EQ(out, kPoison) << c.path;
+        }
+        std::vector<vqt::SeenRequest> seen = RequestsWith(token);
+        ASSERT_EQ(seen.size(), 2u) << c.path;
+        EXPECT_EQ(seen[1].header("Range"), c.secondRange) << c.path;
+        EXPECT_FALSE(seen[1].has("Accept-Encoding")) << c.path;
+        EXPECT_EQ(leftovers(), 0) << c.path;
+    }
+}
+
+TEST_F(Download, RecoveryAfterARestartCountsFromTheRestart)
+{
+    /* Stalls after 3000 bytes; the range is answered with the whole file
+     * (the file starts over), which stalls after 2000: bytes came since the
+     * recovery, so it is recovered again, and the third answer is whole. */
+    gv_agentParams.HTTPRequestTimeout = 1500;
+    std::string token = UniqueToken();
+    char *out = kPoison;
+    {
+        vqt::Deadline deadline(60, "a plain download that restarts and stalls again");
+        ASSERT_EQ(getData("/case/stallrestart", token, &out), 0u);
+    }
+    ASSERT_NE(out, kPoison);
+    EXPECT_EQ(std::string(out), PatternBytes(0, 5000));
+    free(out);
+    std::vector<vqt::SeenRequest> seen = RequestsWith(token);
+    ASSERT_EQ(seen.size(), 3u);
+    EXPECT_EQ(seen[1].header("Range"), "bytes=3000-5000");
+    EXPECT_EQ(seen[2].header("Range"), "bytes=2000-5000");
+}
+
 TEST_F(Download, ServerThatAlwaysStallsEndsWithTheTimeOut)
 {
     gv_agentParams.HTTPRequestTimeout = 1500;
-    /* It answers the range request with the whole file and stalls at the
-     * same place: one recovery, then the time-out is the result. */
+    /* It answers every range request with the whole file and stalls at the
+     * same place: each recovery brings bytes but never takes the file past
+     * byte 1000, so three recoveries are made, then the time-out is the
+     * result. */
     std::string token = UniqueToken();
     char *out = kPoison;
-    EXPECT_EQ(getData("/case/stallalways", token, &out), (DWORD)ERROR_WINHTTP_TIMEOUT);
+    {
+        vqt::Deadline deadline(90, "a plain download from a server that always stalls");
+        EXPECT_EQ(getData("/case/stallalways", token, &out), (DWORD)ERROR_WINHTTP_TIMEOUT);
+    }
     EXPECT_EQ(out, kPoison);
-    EXPECT_EQ(RequestsWith(token).size(), 2u);
+    EXPECT_EQ(RequestsWith(token).size(), 4u);
     EXPECT_EQ(leftovers(), 0);
 }
 
@@ -197,6 +267,7 @@ TEST_F(Download, DownloadFileReplacesTheDestinationOnlyWhenWhole)
     ASSERT_TRUE(vqt::WriteWholeFile(dest, "old contents"));
     EXPECT_EQ(download("/case/short", dest), 707u);
     EXPECT_EQ(download("/case/notfound", dest), 404u);
+    EXPECT_EQ(download("/case/gzipbomb", dest), (DWORD)ERROR_INVALID_DATA);
     EXPECT_EQ(vqt::ReadWholeFile(dest), "old contents");
     std::string tmp = dest + std::to_string(GetCurrentThreadId()) + ".tmp";
     EXPECT_FALSE(vqt::FileExistsA(tmp));

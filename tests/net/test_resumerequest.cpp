@@ -29,6 +29,7 @@ namespace {
 char *const kPoison = (char *)(INT_PTR)0x5a5a5a5a;
 const char kVersion[] = "Tue, 01 Dec 2026 10:00:00 GMT";   /* the r* cases' Last-Modified */
 const DWORD kSeeded = 8000;                                 /* bytes of a seeded partial file */
+const DWORD kServedSize = 20000;                            /* the r* cases' whole size */
 const DWORD kAnyError = 0xFFFFFFFFu;                        /* a result that is not 0, whichever */
 
 /* The state a run finds, written by the test before it. */
@@ -121,6 +122,7 @@ protected:
             setSz(id, "PartialFileSize", std::to_string(kSeeded));
         else
             setDword(id, "PartialFileSize", kSeeded);
+        setDword(id, "TotalFileSize", kServedSize);
         if (kind == VERSION_AS_DWORD)
             setDword(id, "LastModifiedTime", 7);
         else
@@ -333,6 +335,38 @@ TEST_F(Resume, BitrateBlocksIntoThePartialFile)
     }
 }
 
+TEST_F(Resume, BitrateBlocksAnsweredWholeAndCutShortEnd)
+{
+    /* Each block's range gets 200 and the file from byte 0, cut after 3000
+     * bytes: the partial file starts again every time and never gets past
+     * byte 3000; three such blocks after the first end the download. */
+    HKEY settings;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, VQ_SETTINGS_KEY, 0, NULL, 0, KEY_ALL_ACCESS, NULL, &settings, NULL),
+              0);
+    DWORD one = 1;
+    RegSetValueExA(settings, "DownloadMode", 0, REG_DWORD, (const BYTE *)&one, sizeof(one));
+    RegCloseKey(settings);
+    std::string token = UniqueToken();
+    std::string url = "/case/rblock200?t=" + token;
+    std::string dest = dir_.file("block200.bin");
+    ASSERT_TRUE(vqt::WriteWholeFile(dest, "old contents"));
+    DWORD result;
+    {
+        vqt::Deadline deadline(60, "a resumable bit-rate download of blocks answered with 200");
+        result = run(DOWNLOAD_FILE, url, dest, NULL, true);
+    }
+    EXPECT_EQ(result, 707u);
+    std::vector<std::string> ranges;
+    for (const vqt::SeenRequest &r : RequestsWith(token))
+        if (r.has("Range"))
+            ranges.push_back(r.header("Range"));
+    EXPECT_EQ(ranges, std::vector<std::string>({"bytes=0-4999", "bytes=3000-7999", "bytes=3000-7999",
+                                                "bytes=3000-7999"}));
+    EXPECT_EQ(vqt::ReadWholeFile(dest), "old contents");
+    /* What is kept for the next run is what the file really holds. */
+    EXPECT_EQ(checkRecord(url), 3000u);
+}
+
 TEST_F(Resume, ProcessKilledHalfwayIsResumed)
 {
     std::string token = UniqueToken();
@@ -374,6 +408,49 @@ TEST_F(Resume, ProcessKilledHalfwayIsResumed)
     printf("killed halfway: %lu bytes recorded, the second run asks from %ld\n", (unsigned long)resumable, from);
     /* A flagged record older than 90 minutes is cleaned and starts at 0. */
     EXPECT_EQ(from, flag == 0 ? (long)resumable : 0L);
+}
+
+TEST_F(Resume, ChangedFileStartsAgainFromByteZero)
+{
+    /* The first run keeps 10000 bytes; then the file changes (other bytes)
+     * without a Last-Modified, or keeping its Last-Modified with another
+     * size. Neither may be resumed: old and new bytes would be spliced. */
+    struct ChangeCase {
+        const char *name;
+        size_t newSize;
+    };
+    const ChangeCase cases[] = {{"rnolm", 20000}, {"rresized", 25000}};
+    for (const ChangeCase &c : cases) {
+        SCOPED_TRACE(c.name);
+        std::string token = UniqueToken();
+        std::string url = std::string("/case/") + c.name + "?t=" + token;
+        std::string dest = dir_.file(std::string(c.name) + ".bin");
+        EXPECT_EQ(run(DOWNLOAD_FILE, url, dest, NULL), 707u);
+        EXPECT_EQ(checkRecord(url), 10000u);
+        size_t before = RequestsWith(token).size();
+        ASSERT_TRUE(vqt::HealToken(token));
+        EXPECT_EQ(run(DOWNLOAD_FILE, url, dest, NULL), 0u);
+        EXPECT_EQ(rangeStart(RequestsWith(token), before), 0L);
+        EXPECT_TRUE(vqt::ReadWholeFile(dest) == PatternBytes(7, c.newSize));
+    }
+}
+
+TEST_F(Resume, AccessLogNamesTheFileOfTheUrl)
+{
+    /* The URL's last component, right-aligned in 30 characters, also when
+     * the first request failed before the download's state was read. */
+    const std::string column = "\t" + std::string(21, ' ') + "setup.cab\t";
+    EXPECT_EQ(run(DOWNLOAD_FILE, "/case/notfound/setup.cab", dir_.file("s.cab"), NULL), 404u);
+    std::string failures = vqt::ReadWholeFile(install_ + "logs\\downloadFailureAccess.log");
+    EXPECT_NE(failures.find(column), std::string::npos) << failures;
+    ResumeRequest r(FALSE, "http", L"127.0.0.1", 80, NULL, NULL, NULL, NULL, L"/files/setup.cab", NULL,
+                    DOWNLOAD_FILE, TRUE, "test");
+    r.PrintHTTPAccessLog(5);
+    failures = vqt::ReadWholeFile(install_ + "logs\\downloadFailureAccess.log");
+    size_t first = failures.find(column);
+    ASSERT_NE(first, std::string::npos);
+    EXPECT_NE(failures.find(column, first + 1), std::string::npos) << failures;
+    EXPECT_EQ(failures.find("--\t"), std::string::npos) << failures;
 }
 
 TEST_F(Resume, IdsFormedWithinOneSecondDiffer)

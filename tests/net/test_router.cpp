@@ -250,4 +250,13 @@ TEST_F(Router, GetDataFromServerIgnoresTheGivenServer)
     free(out);
     std::vector<std::string> hosts = hostsSeen(token);
     EXPECT_EQ(hosts, std::vector<std::string>{vqt::kCaseHost2});
+    /* The caller's keep-alive reaches the request, and the plain download
+     * asks for gzip: how the resource document is fetched. */
+    std::vector<vqt::SeenRequest> seen = RequestsWith(token);
+    ASSERT_EQ(seen.size(), 1u);
+    std::string connection = seen[0].header("Connection");
+    for (char &ch : connection)
+        ch = (char)tolower((unsigned char)ch);
+    EXPECT_EQ(connection, "keep-alive");
+    EXPECT_EQ(seen[0].header("Accept-Encoding"), "gzip");
 }

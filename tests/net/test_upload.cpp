@@ -142,3 +142,30 @@ TEST_F(Upload, PostsAFileInBlocks)
               (DWORD)ERROR_INVALID_DATA);
     EXPECT_EQ(out, kPoison);
 }
+
+TEST_F(Upload, FileOfFourGiBOrMoreIsRefused)
+{
+    /* Sparse files: their low 32 bits are 0 and 10. Cut to them, the
+     * upload would post nothing or 10 bytes and report the file as sent. */
+    for (ULONGLONG size : {0x100000000ull, 0x10000000Aull}) {
+        std::string path = dir_.file("big.bin");
+        HANDLE f = CreateFileA(path.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+        ASSERT_NE(f, INVALID_HANDLE_VALUE);
+        LARGE_INTEGER end;
+        end.QuadPart = (LONGLONG)size;
+        BOOL sized = SetFilePointerEx(f, end, NULL, FILE_BEGIN) && SetEndOfFile(f);
+        CloseHandle(f);
+        ASSERT_TRUE(sized) << GetLastError();
+        std::string token = UniqueToken();
+        std::wstring url = Wide("/case/ok?t=" + token);
+        char *out = kPoison;
+        EXPECT_EQ(InternetSendRequestByBitRate(FALSE, "http", L"127.0.0.1", (INTERNET_PORT)vqt::HttpPort(), NULL,
+                                               NULL, NULL, NULL, url.c_str(), path.c_str(), &out, UPLOAD_FILE,
+                                               TRUE, 65536),
+                  (DWORD)ERROR_FILE_TOO_LARGE)
+            << size;
+        EXPECT_EQ(out, kPoison);
+        EXPECT_TRUE(RequestsWith(token).empty()) << size;
+        DeleteFileA(path.c_str());
+    }
+}

@@ -4,6 +4,7 @@
 #include "testutil.h"
 
 #include <winhttp.h>
+#include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 
@@ -110,6 +111,49 @@ std::string PatternBytes(size_t start, size_t count)
     for (size_t i = 0; i < count; i++)
         out[i] = (char)(33 + (start + i) % 89);
     return out;
+}
+
+std::string NoiseBytes(size_t count)
+{
+    std::string out(count, '\0');
+    unsigned x = 12345;
+    for (size_t i = 0; i < count; i++) {
+        x = x * 1103515245u + 12345u;
+        out[i] = (char)(33 + (x >> 16) % 89);
+    }
+    return out;
+}
+
+Deadline::Deadline(unsigned seconds, const std::string &what)
+    : done_(CreateEventA(NULL, TRUE, FALSE, NULL)), thread_(NULL), seconds_(seconds), what_(what)
+{
+    if (done_)
+        thread_ = CreateThread(NULL, 0, watch, this, 0, NULL);
+}
+
+Deadline::~Deadline()
+{
+    if (done_)
+        SetEvent(done_);
+    if (thread_) {
+        WaitForSingleObject(thread_, INFINITE);
+        CloseHandle(thread_);
+    }
+    if (done_)
+        CloseHandle(done_);
+}
+
+DWORD WINAPI Deadline::watch(void *self)
+{
+    Deadline *d = (Deadline *)self;
+    if (WaitForSingleObject(d->done_, d->seconds_ * 1000u) == WAIT_OBJECT_0)
+        return 0;
+    fprintf(stderr, "\nFAILED: %s did not end within %u s; the test program stops here\n", d->what_.c_str(),
+            d->seconds_);
+    fflush(stderr);
+    fflush(stdout);
+    TerminateProcess(GetCurrentProcess(), 3);
+    return 0;
 }
 
 bool HealToken(const std::string &token)

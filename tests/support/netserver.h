@@ -47,6 +47,29 @@ std::vector<SeenRequest> RequestsWith(const std::string &token);
 /* Bytes start .. start+count-1 of the servers' pattern 33 + i % 89. */
 std::string PatternBytes(size_t start, size_t count);
 
+/* The first `count` bytes of the servers' noise: printable bytes that
+ * hardly compress (the case key "noise"). */
+std::string NoiseBytes(size_t count);
+
+/* While one is alive, the test program is ended at once (exit code 3, with
+ * a line naming `what`) should it still be alive after `seconds`: a transfer
+ * that never ends fails the run in bounded time instead of stalling the
+ * suite until CTest's time-out. */
+class Deadline {
+public:
+    Deadline(unsigned seconds, const std::string &what);
+    ~Deadline();
+    Deadline(const Deadline &) = delete;
+    Deadline &operator=(const Deadline &) = delete;
+
+private:
+    HANDLE done_;
+    HANDLE thread_;
+    unsigned seconds_;
+    std::string what_;
+    static DWORD WINAPI watch(void *self);
+};
+
 /* Makes the server answer the requests of `token` soundly from now on
  * (the case's "healed" answer). */
 bool HealToken(const std::string &token);
