@@ -108,8 +108,9 @@ DWORD GetResourceIDFromServer(char **resourceId)
     LogInfo("resourceIdXmlPath: %s\n", url);
 
     char *document = NULL;
+    /* Keep-alive, as every request to the management server is made. */
     DWORD rc = GetDataFromServer(gv_agentParams.VQServerName, gv_agentParams.ActiveServerPort, url,
-                                 &document, FALSE);
+                                 &document, TRUE);
     if (rc != 0 || document == NULL) {
         if (rc == 0)
             rc = ERROR_INVALID_DATA;

@@ -133,6 +133,7 @@ TEST_F(ResourceID, FoundIdentifierIsStoredAndAnnounced)
         EXPECT_EQ("/client-data/acme-" + lower(token_) + "/domains/" + c.segment +
                       "/resources/found-pc-" + lower(token_) + ".xml",
                   seen[0].path);
+        EXPECT_EQ("keep-alive", lower(seen[0].header("Connection")));
         expectedControls += "147\n";
         EXPECT_EQ(expectedControls, vqt::WaitForMarker(marker, expectedControls));
         token_ = vqt::UniqueToken();
