@@ -46,6 +46,20 @@ static double textToReal(const char *text)
     return TextToDouble(text, NULL);
 }
 
+BYTE *DateTimeValueBuffer(BrnDateTime *dateTime)
+{
+    if (!dateTime)
+        return NULL;
+    BYTE *buf = AllocValueBuffer(BRN_DATETIME_SIZE);
+    if (!buf) {
+        FreeBrnDateTime(dateTime);
+        return NULL;
+    }
+    memcpy(buf, dateTime, BRN_DATETIME_SIZE);
+    free(dateTime);
+    return buf;
+}
+
 BYTE *ConvertTextToValue(const char *text, INT32 *size, BYTE type)
 {
     if (!text || !size)
@@ -139,14 +153,9 @@ BYTE *ConvertTextToValue(const char *text, INT32 *size, BYTE type)
                 dt->date = NULL;
             }
         }
-        buf = AllocValueBuffer(BRN_DATETIME_SIZE);
-        if (!buf) {
-            FreeBrnDateTime(dt);
-            return NULL;
-        }
-        memcpy(buf, dt, BRN_DATETIME_SIZE);
-        free(dt);
-        *size = BRN_DATETIME_SIZE;
+        buf = DateTimeValueBuffer(dt);
+        if (buf)
+            *size = BRN_DATETIME_SIZE;
         return buf;
     }
     case BRN_SQL_BOOLEAN: {

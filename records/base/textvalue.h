@@ -13,4 +13,10 @@
  * for, but never more than the text holds. */
 BYTE *ConvertTextToValue(const char *text, INT32 *size, BYTE type);
 
+/* A date-time record as a value buffer of BRN_DATETIME_SIZE bytes: the
+ * buffer holds the record itself, and its parts belong to the buffer from
+ * here on. Takes `dateTime` in every case: NULL (the record and its parts
+ * freed) when out of memory, and for a NULL record. */
+BYTE *DateTimeValueBuffer(struct BrnDateTime *dateTime);
+
 #endif

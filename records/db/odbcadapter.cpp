@@ -536,15 +536,7 @@ static BOOL convertCell(ResultCell *cell, const ResultColumn *col)
     case BRN_SQL_DATETIME: {
         BrnDateTime *dt = col->type == BRN_SQL_DATETIME ? ConvertStringToBrnDateTime(cell->text)
                                                         : ConvertStringToBrnGenDateTime(cell->text);
-        if (dt) {
-            cell->value = AllocValueBuffer(BRN_DATETIME_SIZE);
-            if (cell->value) {
-                memcpy(cell->value, dt, BRN_DATETIME_SIZE);
-                free(dt);
-            } else {
-                FreeBrnDateTime(dt);
-            }
-        }
+        cell->value = DateTimeValueBuffer(dt);
         size = BRN_DATETIME_SIZE;
         break;
     }

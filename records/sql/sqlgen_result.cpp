@@ -5,7 +5,7 @@
  * table's definition; bytes of binary columns are copied as they are. */
 #include "records/sql/sqlgen.h"
 #include "records/base/coltypes.h"
-#include "records/store/criteria.h"
+#include "records/base/textvalue.h"
 #include "records/base/datetime.h"
 #include "records/base/strutil.h"
 
@@ -36,16 +36,9 @@ static BYTE *convertCell(const ResultCell *cell, BYTE type, INT32 *size)
         /* Only the parts the text holds; the parts belong to the buffer. */
         BrnDateTime *dt = type == BRN_SQL_DATETIME ? ConvertStringToBrnDateTime(cell->text)
                                                    : ConvertStringToBrnGenDateTime(cell->text);
-        if (!dt)
-            return NULL;
-        BYTE *buf = AllocValueBuffer(BRN_DATETIME_SIZE);
-        if (!buf) {
-            FreeBrnDateTime(dt);
-            return NULL;
-        }
-        memcpy(buf, dt, BRN_DATETIME_SIZE);
-        free(dt);
-        *size = BRN_DATETIME_SIZE;
+        BYTE *buf = DateTimeValueBuffer(dt);
+        if (buf)
+            *size = BRN_DATETIME_SIZE;
         return buf;
     }
     case BRN_SQL_DECIMAL:
