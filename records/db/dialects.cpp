@@ -41,14 +41,20 @@ const QueryGenerator *GetQueryGenerator(const char *name)
     return NULL;
 }
 
-SqlQuoteFn GetDialectQuoteFn(const char *dialectName)
+const SqlDialect *GetDialect(const char *dialectName)
 {
     static const SqlDialect *const dialects[] = {&g_mysqlDialect, &g_pgsqlDialect, &g_firebirdDialect,
                                                  &g_sqliteDialect};
     for (const SqlDialect *d : dialects)
         if (dialectName && strcasecmp(d->name, dialectName) == 0)
-            return d->quote;
+            return d;
     return NULL;
+}
+
+SqlQuoteFn GetDialectQuoteFn(const char *dialectName)
+{
+    const SqlDialect *d = GetDialect(dialectName);
+    return d ? d->quote : NULL;
 }
 
 void SetDSNMapValid(int status, int index)

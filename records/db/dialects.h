@@ -21,6 +21,10 @@ void FreeQueryGeneratorRegistry(void);
 /* Case-insensitive lookup; NULL when absent. */
 const QueryGenerator *GetQueryGenerator(const char *name);
 
+/* The dialect record named "MYSQL", "PGSQL", "FIREBIRD" or "SQLITE"
+ * (case-insensitive); NULL for any other name. */
+const SqlDialect *GetDialect(const char *dialectName);
+
 /* The text-literal quoting of a dialect named "MYSQL", "PGSQL", "FIREBIRD"
  * or "SQLITE" (case-insensitive); NULL for any other name. */
 SqlQuoteFn GetDialectQuoteFn(const char *dialectName);

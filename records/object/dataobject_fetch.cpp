@@ -127,25 +127,19 @@ DataObject *GetDataObjectByCriteria(const char *tableName, const char *whereClau
     return d;
 }
 
-/* Appends "col = value" for `value` of `type` to a condition; FALSE for a
- * NULL value (a NULL key links to nothing). */
-static BOOL appendEquals(SqlText *t, SqlQuoteFn quote, const char *column, const BYTE *value, INT32 size,
-                         BYTE type)
+/* Appends "col = value" for a value of `col`'s type to a condition, the
+ * value written as the dialect writes it in every statement (one BOOLEAN
+ * form, exact reals, checked numbers); FALSE for a NULL value (a NULL key
+ * links to nothing) or a value that cannot be written. */
+static BOOL appendEquals(SqlText *t, const SqlDialect *dialect, const char *column, const ColumnDefn *col,
+                         const BYTE *value, INT32 size)
 {
     if (!value)
-        return FALSE;
-    char *text = ConvertValueToText(value, size, type);
-    if (!text)
         return FALSE;
     if (t->length > 0)
         SqlTextAppend(t, " AND ");
     SqlTextAppendF(t, "%s = ", column);
-    if (type >= 1 && type <= 10)
-        SqlTextAppend(t, text);
-    else
-        quote(t, text);
-    free(text);
-    return TRUE;
+    return SqlGenAppendValue(dialect, t, col, value, size);
 }
 
 /* Adds the rows of `child` linked to each row unit of `parentTable`
@@ -157,7 +151,7 @@ static BOOL addLinkedRows(DataObject *d, const char *child, const char *parentTa
     if (!first)
         return TRUE;
     BOOL childHoldsKey = CompareStringIgnoreCase(owner, child) == 0;
-    SqlQuoteFn quote = GetTableQuoteFn(child);
+    const SqlDialect *dialect = GetTableDialect(child);
     for (RowUnit *u = GetFirstRowUnit(d, parentTable); u; u = u->next) {
         SqlText where;
         SqlTextInit(&where);
@@ -171,7 +165,7 @@ static BOOL addLinkedRows(DataObject *d, const char *child, const char *parentTa
             INT32 size = 0;
             BYTE *value = GetColumnValueFromDO(u, parentColumn, &size);
             ColumnDefn *col = GetColumnDefnEntry(u->tableName, parentColumn);
-            linked = col && appendEquals(&where, quote, childColumn, value, size, col->type);
+            linked = col && appendEquals(&where, dialect, childColumn, col, value, size);
         }
         char *condition = SqlTextDetach(&where);
         char *query = linked && condition ? selectText(child, condition) : NULL;

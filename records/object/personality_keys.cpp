@@ -81,7 +81,7 @@ char *ConstructPKValueString(const char *tableName, BYTE *const *values, const I
     ColumnDefn **cols = GetPKColumnInfo(tableName, &n);
     if (!cols || !values)
         return NULL;
-    SqlQuoteFn quote = GetTableQuoteFn(tableName);
+    const SqlDialect *dialect = GetTableDialect(tableName);
     SqlText t;
     SqlTextInit(&t);
     BOOL ok = TRUE;
@@ -95,18 +95,11 @@ char *ConstructPKValueString(const char *tableName, BYTE *const *values, const I
         }
         if (k > 0)
             SqlTextAppend(&t, " AND ");
-        SqlTextAppend(&t, cols[k]->name);
-        if (isIntegerType(cols[k]->type)) {
-            SqlTextAppendF(&t, " = %d", (int)*(const INT32 *)values[i]);
-        } else {
-            char *text = ConvertValueToText(values[i], sizes ? sizes[i] : 0, cols[k]->type);
-            ok = text != NULL;
-            if (ok) {
-                SqlTextAppend(&t, " = ");
-                quote(&t, text);
-            }
-            free(text);
-        }
+        SqlTextAppendF(&t, "%s = ", cols[k]->name);
+        /* Written as every statement writes the value (numbers bare, texts
+         * quoted, the dialect's one BOOLEAN form), so a key condition
+         * matches the stored row. */
+        ok = SqlGenAppendValue(dialect, &t, cols[k], values[i], sizes ? sizes[i] : 0);
     }
     free(cols);
     if (!ok) {

@@ -43,9 +43,14 @@ ConnectionCheck CheckConnectionAfterFailure(DBConnection *connection, const char
     return RenewConnectionHandle(connectionName) == connection ? CONNECTION_RENEWED : CONNECTION_LOST;
 }
 
-SqlQuoteFn GetTableQuoteFn(const char *tableName)
+const SqlDialect *GetTableDialect(const char *tableName)
 {
     const QueryGenerator *g = GetTableQueryGenerator(tableName);
-    SqlQuoteFn quote = g ? GetDialectQuoteFn(g->name) : NULL;
-    return quote ? quote : SqliteQuoteLiteral;
+    const SqlDialect *d = g ? GetDialect(g->name) : NULL;
+    return d ? d : &g_sqliteDialect;
+}
+
+SqlQuoteFn GetTableQuoteFn(const char *tableName)
+{
+    return GetTableDialect(tableName)->quote;
 }

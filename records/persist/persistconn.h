@@ -8,6 +8,7 @@
 #include <windows.h>
 
 #include "records/db/dbprovider.h"
+#include "records/sql/sqlgen.h"
 #include "records/sql/sqltext.h"
 
 /* The connection name of a table: its data-source map entry's, else the
@@ -34,8 +35,9 @@ typedef enum ConnectionCheck {
 ConnectionCheck CheckConnectionAfterFailure(DBConnection *connection, const char *connectionName,
                                             const char *tableName);
 
-/* The text-literal quoting of a table's dialect (SQLite's for a table
- * without one). */
+/* The dialect record of a table (SQLite's for a table without one), and
+ * its text-literal quoting. */
+const SqlDialect *GetTableDialect(const char *tableName);
 SqlQuoteFn GetTableQuoteFn(const char *tableName);
 
 #endif

@@ -69,6 +69,13 @@ char *SqlGenInsertQuery(const SqlDialect *d, const char *tableName, const RowObj
 char *SqlGenDeleteQuery(const SqlDialect *d, const char *tableName, const RowObject *row);
 char *SqlGenCreateTableQuery(const SqlDialect *d, const char *tableName);
 
+/* Appends one value of `col` as the dialect writes it in every statement
+ * and condition: NULL, a quoted literal, the dialect's BOOLEAN literal, a
+ * hexadecimal BLOB, or the value's text. FALSE (with an ERROR line) when
+ * the value cannot be converted. */
+BOOL SqlGenAppendValue(const SqlDialect *d, SqlText *out, const ColumnDefn *col, const BYTE *value,
+                       INT32 size);
+
 /* The part builders of a SELECT; each appends to `out` and logs its entry at
  * TRACE as "@@@@@@@@@@@ - INSIDE <Prefix>GenerateColumnsStr - @@@@@@@@@@@@@"
  * and so on. FALSE on a model error (an unknown join type). */

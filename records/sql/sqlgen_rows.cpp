@@ -44,10 +44,8 @@ static const TableDefn *definitionOf(const char *tableName, const RowObject *row
     return defn;
 }
 
-/* Appends one value: NULL, a quoted literal, the dialect's BOOLEAN literal,
- * or the value's text. FALSE when the value cannot be converted. */
-static BOOL appendValue(const SqlDialect *d, SqlText *out, const ColumnDefn *col,
-                        const BYTE *value, INT32 size)
+BOOL SqlGenAppendValue(const SqlDialect *d, SqlText *out, const ColumnDefn *col, const BYTE *value,
+                       INT32 size)
 {
     if (!value) {
         SqlTextAppend(out, "NULL");
@@ -115,11 +113,11 @@ char *SqlGenUpdateQuery(const SqlDialect *d, const char *tableName, const RowObj
                 continue;
             }
             SqlTextAppendF(&keys, "%s%s=", keys.length ? " and " : "", col->name);
-            ok = appendValue(d, &keys, col, value, row->sizes[i]);
+            ok = SqlGenAppendValue(d, &keys, col, value, row->sizes[i]);
         } else {
             SqlTextAppendF(&sets, "%s%s=", firstSet ? "" : ",", col->name);
             firstSet = FALSE;
-            ok = appendValue(d, &sets, col, value, row->sizes[i]);
+            ok = SqlGenAppendValue(d, &sets, col, value, row->sizes[i]);
         }
     }
     if (ok && (keys.length == 0 || nullKey)) {
@@ -167,7 +165,7 @@ char *SqlGenInsertQuery(const SqlDialect *d, const char *tableName, const RowObj
         if (!first)
             SqlTextAppend(&out, ",");
         first = FALSE;
-        if (!appendValue(d, &out, col, row->values[i], row->sizes[i])) {
+        if (!SqlGenAppendValue(d, &out, col, row->values[i], row->sizes[i])) {
             SqlTextFree(&out);
             return NULL;
         }
@@ -206,7 +204,7 @@ char *SqlGenDeleteQuery(const SqlDialect *d, const char *tableName, const RowObj
             continue;
         }
         SqlTextAppendF(&keys, "%s%s=", keys.length ? " and " : "", col->name);
-        ok = appendValue(d, &keys, col, row->values[i], row->sizes[i]);
+        ok = SqlGenAppendValue(d, &keys, col, row->values[i], row->sizes[i]);
     }
     if (ok && (keys.length == 0 || nullKey)) {
         LogError("GenerateDeleteQuery : no complete primary key value for table %s; a delete of every row is refused\n",

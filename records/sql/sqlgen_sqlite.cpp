@@ -1,5 +1,5 @@
 /* The "SQLITE" dialect: the base construction, "limit %d offset %d", dates
- * kept as varchar(30), BOOLEAN written 't'/'f' in UPDATE and 1/0 in INSERT.
+ * kept as varchar(30), BOOLEAN written 1/0 in every statement and criterion.
  * Columns of the types the original layout left out (unsigned integers,
  * 64-bit unsigned, reals, decimals, blobs, clobs) are written with SQLite's
  * own affinities, so that every dictionary column exists in the table. */

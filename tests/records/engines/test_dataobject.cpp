@@ -41,6 +41,20 @@ const char kDictionary[] =
     "<foreign-keys><foreign-key name=\"fk_doline_order\" reference-table-name=\"DoOrder\"><fk-columns><fk-column>"
     "<fk-local-column>ORDER_ID</fk-local-column><fk-reference-column>ORDER_ID</fk-reference-column>"
     "</fk-column></fk-columns></foreign-key></foreign-keys></table>\n"
+    "<table name=\"DoFlag\"><columns>"
+    "<column name=\"ACTIVE\"><data-type>BOOLEAN</data-type></column>"
+    "<column name=\"SERIAL\"><data-type>BRN_SQL_UNSIGNED_INT</data-type></column>"
+    "</columns><primary-key><primary-key-column>ACTIVE</primary-key-column>"
+    "<primary-key-column>SERIAL</primary-key-column></primary-key></table>\n"
+    "<table name=\"DoFlagNote\"><columns>"
+    "<column name=\"NOTE_ID\"><data-type>BRN_SQL_INT</data-type></column>"
+    "<column name=\"ACTIVE\"><data-type>BOOLEAN</data-type></column>"
+    "<column name=\"SERIAL\"><data-type>BRN_SQL_UNSIGNED_INT</data-type></column>"
+    "</columns><primary-key><primary-key-column>NOTE_ID</primary-key-column></primary-key>"
+    "<foreign-keys><foreign-key name=\"fk_note_flag\" reference-table-name=\"DoFlag\"><fk-columns>"
+    "<fk-column><fk-local-column>ACTIVE</fk-local-column><fk-reference-column>ACTIVE</fk-reference-column></fk-column>"
+    "<fk-column><fk-local-column>SERIAL</fk-local-column><fk-reference-column>SERIAL</fk-reference-column></fk-column>"
+    "</fk-columns></foreign-key></foreign-keys></table>\n"
     "</data-dictionary>\n";
 
 const char kPersonalities[] =
@@ -50,6 +64,8 @@ const char kPersonalities[] =
     "<ConstituentTable tableindex=\"2\" tableid=\"DoLine\" fkconstraint_id=\"fk_doline_order\"/>"
     "<PersonalityConfiguration personalityname=\"OrderLines\" dominanttableid=\"DoOrder\"/>"
     "<ConstituentTable tableindex=\"1\" tableid=\"DoLine\" fkconstraint_id=\"fk_doline_order\"/>"
+    "<PersonalityConfiguration personalityname=\"FlagNotes\" dominanttableid=\"DoFlag\"/>"
+    "<ConstituentTable tableindex=\"1\" tableid=\"DoFlagNote\" fkconstraint_id=\"fk_note_flag\"/>"
     "</Personalities>";
 
 class DataObjectDb : public ::testing::Test {
@@ -62,7 +78,7 @@ protected:
         const std::pair<const char *, const char *> files[] = {
             {"datadictionary.txt", "dobj.xml\n"},
             {"dobj.xml", kDictionary},
-            {"dsn_table_map.txt", "DoCust cparlodb\nDoOrder cparlodb\nDoLine cparlodb\n"},
+            {"dsn_table_map.txt", "DoCust cparlodb\nDoOrder cparlodb\nDoLine cparlodb\nDoFlag cparlodb\nDoFlagNote cparlodb\n"},
             {"connparams.txt", engine->record},
             {"loadtablelist.txt", ""},
             {"personality.xml", kPersonalities},
@@ -73,12 +89,22 @@ protected:
         started_ = true;
         ASSERT_TRUE(InitCParlo((char *)root.c_str()));
         ASSERT_EQ(1, CreatePersonalityFromXMLFile(root_.file("data\\personality.xml").c_str()));
+        /* Start-up creates the tables only on a database that has none of
+         * them; an earlier test may have made the first three. */
+        CreateTableInDB("DoFlag", "cparlodb");
+        CreateTableInDB("DoFlagNote", "cparlodb");
         DBConnection *c = GetConnectionHandle("cparlodb");
         ASSERT_NE(nullptr, c);
+        /* The flags are stored by the engine's own TRUE and FALSE, so the
+         * conditions the framework writes must match the engine's form. */
         for (const char *s : {"delete from DoLine", "delete from DoOrder", "delete from DoCust",
+                              "delete from DoFlagNote", "delete from DoFlag",
                               "insert into DoCust values (1, 'Ann'), (2, 'Bob')",
                               "insert into DoOrder values (10, 1), (11, 1), (20, 2)",
-                              "insert into DoLine values (10, 1), (10, 2), (20, 1)"})
+                              "insert into DoLine values (10, 1), (10, 2), (20, 1)",
+                              "insert into DoFlag values (TRUE, 3000000000), (FALSE, 3000000000), (FALSE, 7)",
+                              "insert into DoFlagNote values (1, TRUE, 3000000000), (2, TRUE, 3000000000), "
+                              "(3, FALSE, 3000000000), (4, FALSE, 7)"})
             EXPECT_TRUE(ExecuteUpdate(c, s)) << s;
         ReleaseConnectionHandle("cparlodb");
     }
@@ -150,4 +176,36 @@ TEST_F(DataObjectDb, RetrievalByPersonalityRowUnitQueryAndDeepRetrieval)
     for (const auto &c : cases)
         EXPECT_EQ(c.shape, Shape(c.fetch())) << c.what;
     FreeRowUnit(cust2);
+}
+
+/* Keys of a BOOLEAN and an unsigned 32-bit column above 2^31: the key
+ * conditions of a row unit's personality and of deep retrieval must find the
+ * stored rows on every engine. */
+TEST_F(DataObjectDb, BooleanAndUnsignedKeysFindTheirRows)
+{
+    const char *flagNotes[] = {"FlagNotes"};
+    RowUnit *unit = CreateRowUnit("DoFlag", nullptr, nullptr);
+    BYTE inactive = 0;
+    UINT32 serial = 3000000000u;
+    ASSERT_TRUE(SetValueForRowUnit(unit, "ACTIVE", &inactive, 1));
+    ASSERT_TRUE(SetValueForRowUnit(unit, "SERIAL", &serial, 4));
+    const struct {
+        const char *what;
+        std::function<DataObject *()> fetch;
+        const char *shape;
+    } cases[] = {
+        {"by row unit (false, 3000000000)", [&] { return GetDOFromPersonalitiesByRowUnit(flagNotes, 1, unit); },
+         "DoFlag:1 DoFlagNote:1 "},
+        {"deep retrieval of both flags",
+         [&] {
+             DataObject *d = GetDataObjectByCriteria("DoFlag", "SERIAL = 3000000000");
+             EXPECT_TRUE(DeepRetrieveDO(d, "FlagNotes"));
+             return d;
+         },
+         "DoFlag:2 DoFlagNote:3 "},
+        {"every flag", [&] { return GetDOFromPersonalities(flagNotes, 1); }, "DoFlag:3 DoFlagNote:4 "},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(c.shape, Shape(c.fetch())) << c.what;
+    FreeRowUnit(unit);
 }
