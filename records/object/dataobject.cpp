@@ -328,15 +328,19 @@ BOOL DeleteRowUnit(RowUnit *u, DataObject *d)
     LogTrace("@@@@  Inside DeleteRowUnit @@@@\n");
     char *key = GenerateKeyString(u);
     RowUnit *stored = FindRowUnit(d, key);
-    free(key);
     if (!stored) {
+        free(key);
         LogError("DeleteRowUnit : the row unit is not in the DO.\n");
         return FALSE;
     }
-    if (stored->state & ROW_FLAG_STORED)
-        stored->state |= ROW_FLAG_DELETED;
-    else
-        RemoveRowUnitFromDO(d, stored);
+    stored->state |= ROW_FLAG_DELETED;
+    /* A unit never saved has nothing to delete in the database: its key is
+     * free again at once, but the unit stays in its collection (a caller
+     * walking it with GotoNextRowUnit may hold it) until the next save of
+     * its collection or the data object's end takes it out. */
+    if (!(stored->state & ROW_FLAG_STORED))
+        RemoveFromHashMap(d->keyMap, key);
+    free(key);
     return TRUE;
 }
 

@@ -110,9 +110,11 @@ int InsertRowUnit(RowUnit *rowUnit, DataObject *dataObject);
  * caller keeps `rowUnit`) and gains the updated state (4). FALSE with ERROR
  * "Row to be updated is not present in DO. \n" when it is not there. */
 BOOL UpdateRowUnit(RowUnit *rowUnit, DataObject *dataObject);
-/* The row unit of the same key gains the deleted state (8) when it was read
- * from the database; a row unit never saved is taken out and freed (there
- * is nothing to delete in the database). FALSE when it is not there. */
+/* The row unit of the same key gains the deleted state (8). One never saved
+ * leaves the key map at once (its key may be inserted again) but stays in
+ * its collection, valid for a caller walking it, until SaveRowUnit of it
+ * (which writes nothing and takes it out) or FreeDataObject. FALSE when it
+ * is not there. */
 BOOL DeleteRowUnit(RowUnit *rowUnit, DataObject *dataObject);
 /* Adds a row unit read from the database (state 1) to the collection of
  * its table, made when missing: 1, or 0 when its key is present already

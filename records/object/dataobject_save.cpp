@@ -60,6 +60,12 @@ int SaveRowUnit(RowUnit *u, DataObject *d)
     if (!u)
         return 0;
     LogDebug("RowState %d\n", (int)u->state);
+    if ((u->state & (ROW_FLAG_DELETED | ROW_FLAG_STORED)) == ROW_FLAG_DELETED) {
+        /* Deleted before it was ever saved: nothing to write. */
+        if (d)
+            RemoveRowUnitFromDO(d, u);
+        return 1;
+    }
     RowSaveAction action = GetRowSaveAction(u->state);
     if (action == ROW_SAVE_NOTHING)
         return 1;

@@ -144,18 +144,37 @@ TEST_F(PersistMemory, RowUnitsByKeyString)
     EXPECT_EQ(0, InsertStringRowIntoDO(d, "Customer", customer));
     EXPECT_TRUE(log.has("The RowUnit belongs to Table Customer, which is not in DO"));
 
-    /* Update through a copy with the same key; delete of a unit never saved
-     * takes it out. */
+    /* Update through a copy with the same key; a unit never saved and then
+     * deleted frees its key at once, stays valid for a walker holding it,
+     * and its save writes nothing and takes it out. */
     RowUnit *copy = CreateRowUnit("OrderLine", u->values, u->sizes);
     INT32 five = 5;
     ASSERT_TRUE(SetValueForRowUnit(copy, "QTY", &five, 4));
     ASSERT_TRUE(UpdateRowUnit(copy, d));
     EXPECT_EQ(5, *(INT32 *)GetColumnValueFromDO(u, "qty", &size));
     EXPECT_EQ(ROW_FLAG_NEW | ROW_FLAG_MODIFIED, u->state);
+    const char *second[] = {"7", "2", nullptr, "3"};
+    ASSERT_EQ(1, InsertStringRowIntoDO(d, "OrderLine", second));
+    RowUnit *walker = GetFirstRowUnit(d, "OrderLine");
+    ASSERT_EQ(u, walker);
     ASSERT_TRUE(DeleteRowUnit(copy, d));
-    EXPECT_TRUE(IsDOEmpty(d));
+    EXPECT_EQ(ROW_FLAG_NEW | ROW_FLAG_MODIFIED | ROW_FLAG_DELETED, walker->state);
+    RowUnit *next = GotoNextRowUnit(walker);
+    ASSERT_NE(nullptr, next);
+    EXPECT_EQ(2, *(INT32 *)GetColumnValueFromDO(next, "LINE_NO", &size));
+    char *firstKey = GenerateKeyString(copy);
+    EXPECT_EQ(nullptr, FindRowUnit(d, firstKey));
+    free(firstKey);
     EXPECT_FALSE(UpdateRowUnit(copy, d));
     EXPECT_TRUE(log.has("Row to be updated is not present in DO."));
+    EXPECT_FALSE(DeleteRowUnit(copy, d));
+    ASSERT_TRUE(DeleteRowUnit(next, d));
+    EXPECT_EQ(1, SaveRowCollection(GetRowCollection(d, "OrderLine"), d));
+    EXPECT_TRUE(IsDOEmpty(d));
+    EXPECT_EQ(1, InsertStringRowIntoDO(d, "OrderLine", first)) << "the key is free again";
+    EXPECT_TRUE(DeleteRowUnit(copy, d));
+    EXPECT_EQ(1, SaveRowUnit(GetFirstRowUnit(d, "OrderLine"), d));
+    EXPECT_TRUE(IsDOEmpty(d));
     FreeRowUnit(copy);
 
     /* A stored unit is only marked. */
