@@ -70,7 +70,8 @@ RowSaveAction GetRowSaveAction(BYTE flags);
 /* Writes back every row of T whose flags ask for it, in list order, under
  * the criteria lock: flags 2 or 6 INSERT, 5 UPDATE, stored and deleted
  * DELETE. A row whose statement succeeds is stored (1), a deleted one is
- * removed; a row whose statement fails keeps its flags (ERROR "Error in
+ * taken out of the table at once and its row-change notification sent
+ * after the criteria lock is released (a listener may select); a row whose statement fails keeps its flags (ERROR "Error in
  * executing update query \n" and "QUERY : %s\n" on every attempt). 1 when
  * every statement succeeded, 0 for an unknown table, no connection, or any
  * failed statement. After a failure the connection is checked and, when it

@@ -120,6 +120,7 @@ int SaveTable(const char *tableName)
     }
     INT32 failed = 0;
     BOOL checked = FALSE;
+    RowObject *removed = NULL;      /* deleted rows, newest first */
     RowObject *row = t->firstRow;
     while (row) {
         RowObject *next = row->next;
@@ -145,8 +146,13 @@ int SaveTable(const char *tableName)
             if (!saved) {
                 failed++;
             } else if (action == ROW_SAVE_DELETE) {
+                /* Out of the table now; its notification waits until the
+                 * criteria lock is free, so that a listener may select. */
                 row->flags = ROW_FLAG_DELETED;
-                DeleteRowObject(t->name, row);
+                if (UnlinkRowObject(t->name, row)) {
+                    row->next = removed;
+                    removed = row;
+                }
             } else {
                 row->flags = ROW_FLAG_STORED;
             }
@@ -157,6 +163,20 @@ int SaveTable(const char *tableName)
         LogError("SaveTable : %d row(s) of %s not saved; they keep their flags.\n", (int)failed, t->name);
     ReleaseConnectionHandle(connectionName);
     ReleaseLock(lockKey);
+    /* Oldest first, as they were deleted in the database. */
+    RowObject *ordered = NULL;
+    while (removed) {
+        RowObject *n = removed->next;
+        removed->next = ordered;
+        ordered = removed;
+        removed = n;
+    }
+    while (ordered) {
+        RowObject *n = ordered->next;
+        ordered->next = NULL;
+        ReleaseUnlinkedRowObject(t->name, ordered);
+        ordered = n;
+    }
     return failed == 0 ? 1 : 0;
 }
 

@@ -346,8 +346,16 @@ BOOL DeleteRowObject(const char *tableName, RowObject *row)
         row->flags |= ROW_FLAG_DELETED;
         return TRUE;
     }
+    if (!UnlinkRowObject(tableName, row))
+        return FALSE;
+    ReleaseUnlinkedRowObject(tableName, row);
+    return TRUE;
+}
+
+BOOL UnlinkRowObject(const char *tableName, RowObject *row)
+{
     TableData *td = GetTableDataByName(tableName);
-    if (!td)
+    if (!td || !row)
         return FALSE;
     RowObject *prev = NULL;
     RowObject *cur = td->firstRow;
@@ -364,9 +372,16 @@ BOOL DeleteRowObject(const char *tableName, RowObject *row)
     if (td->lastRow == cur)
         td->lastRow = prev;
     cur->next = NULL;
-    rowChanged(cur, tableName);
-    FreeRowObject(cur, td->columnCount);
     return TRUE;
+}
+
+void ReleaseUnlinkedRowObject(const char *tableName, RowObject *row)
+{
+    TableData *td = GetTableDataByName(tableName);
+    if (!td || !row)
+        return;
+    rowChanged(row, tableName);
+    FreeRowObject(row, td->columnCount);
 }
 
 BOOL DeleteAllTableRowObjects(const char *tableName)

@@ -65,6 +65,13 @@ BOOL AddNewRow(const char *tableName, RowObject *row);
 BOOL UpdateRowObject(const char *tableName, RowObject *row, const char *columnName,
                      const void *value, INT32 size);
 BOOL DeleteRowObject(const char *tableName, RowObject *row);
+/* The two halves of DeleteRowObject's removal of a row the database does not
+ * hold, for a caller that must not notify while it holds a lock: the first
+ * takes `row` out of the table's list without a notification (the caller
+ * owns it then; FALSE, nothing changed, when it is not in the list), the
+ * second sends its row-change notification and frees it. */
+BOOL UnlinkRowObject(const char *tableName, RowObject *row);
+void ReleaseUnlinkedRowObject(const char *tableName, RowObject *row);
 BOOL DeleteRowObjectByCriteria(const char *tableName, const char *criteria);
 BOOL DeleteAllTableRowObjects(const char *tableName);
 

@@ -16,6 +16,7 @@
 #include "records/persist/persist.h"
 #include "records/sql/sqltext.h"
 #include "records/store/tablestore.h"
+#include "records/store/notify.h"
 #include "support/dbengine.h"
 #include "support/testutil.h"
 
@@ -299,6 +300,59 @@ TEST_F(Persist, FreshDatabaseThenChangedRowsComeBackAfterRestart)
     EXPECT_EQ(saved, loaded);
     EXPECT_EQ(nullptr, FindRow(3));
     EXPECT_NE(std::string::npos, loaded[1].find(":after|")) << loaded[1];
+}
+
+/* What a listener of deletions saw when it selected the table from its
+ * notification. */
+struct SelectingListener {
+    int calls = 0;
+    INT32 deletedId = -1;
+    INT32 rowsLeft = -1;
+};
+SelectingListener g_selecting;
+
+void selectOnDelete(IMDSNotification *n, const char *)
+{
+    g_selecting.calls++;
+    g_selecting.deletedId = n->row->values[0] ? *(INT32 *)n->row->values[0] : -1;
+    ResultData *r = SelectRows("PersistVals", "ID > 0");
+    g_selecting.rowsLeft = r ? r->rowCount : -1;
+    FreeResultData(r);
+}
+
+DWORD WINAPI saveOnThread(void *)
+{
+    return (DWORD)SaveTable("PersistVals");
+}
+
+/* A listener that selects the table from the notification of a row that
+ * SaveTable deleted gets its answer (the criteria lock is free by then)
+ * and the save completes. */
+TEST_F(Persist, ListenerSelectingFromADeleteNotificationDuringSave)
+{
+    ASSERT_TRUE(Start()) << Log();
+    ASSERT_TRUE(AddNewRow("PersistVals", MakeRow(kKept)));
+    ASSERT_TRUE(AddNewRow("PersistVals", MakeRow(kDropped)));
+    ASSERT_EQ(1, SaveTable("PersistVals"));
+    static char table[] = "PersistVals";
+    static char *tables[] = {table, nullptr};
+    g_selecting = SelectingListener();
+    ASSERT_TRUE(AddNotificationListener("selector", ROW_FLAG_DELETED, selectOnDelete, 1, tables));
+    ASSERT_TRUE(DeleteRowObject("PersistVals", FindRow(3)));
+    HANDLE thread = CreateThread(nullptr, 0, saveOnThread, nullptr, 0, nullptr);
+    ASSERT_NE(nullptr, thread);
+    DWORD wait = WaitForSingleObject(thread, 180000);
+    DWORD saved = 0;
+    GetExitCodeThread(thread, &saved);
+    CloseHandle(thread);
+    RemoveNotification("selector");
+    ASSERT_EQ(WAIT_OBJECT_0, wait) << "SaveTable did not end: the listener waits for the criteria lock";
+    EXPECT_EQ(1u, saved) << Log();
+    EXPECT_EQ(1, g_selecting.calls);
+    EXPECT_EQ(3, g_selecting.deletedId);
+    EXPECT_EQ(1, g_selecting.rowsLeft);
+    EXPECT_EQ(nullptr, FindRow(3));
+    EXPECT_EQ(1, CountInDatabase("select count(*) from PersistVals"));
 }
 
 TEST_F(Persist, DuplicateKeyInsertIsReportedOnEveryRetry)
