@@ -127,6 +127,7 @@ void DeInitCParlo(void)
 {
     LogTrace("Inside DeInitCParlo.\n");
     UnLoadAllTable();
+    FreeUnsettledInserts();
     FreeSequenceStateMap();
     FreeAllConnectionPools();
     FreeAllConnParamsEntries();

@@ -102,6 +102,72 @@ static BOOL storedEqualRow(DBConnection *c, const char *tableName, const RowObje
     return equal;
 }
 
+/* INSERTs whose outcome is unknown: the connection was lost while they ran
+ * and could not be opened again, so the database may have committed them.
+ * Each is known by its row and the text of its INSERT (a row freed and
+ * another made at its address with other values does not match), and is
+ * settled by the first later save of its table that can ask the database.
+ * Used only under the criteria lock; the oldest entry gives way. */
+#define UNSETTLED_INSERTS 32
+static struct {
+    const RowObject *row;
+    char *insert;
+} s_unsettled[UNSETTLED_INSERTS];
+static INT32 s_unsettledNext;
+
+static void rememberUnsettled(const char *tableName, const RowObject *row)
+{
+    char *insert = GenerateInsertQuery(tableName, row);
+    if (!insert)
+        return;
+    for (INT32 i = 0; i < UNSETTLED_INSERTS; i++) {
+        if (s_unsettled[i].row == row) {
+            free(s_unsettled[i].insert);
+            s_unsettled[i].insert = insert;
+            return;
+        }
+    }
+    INT32 slot = s_unsettledNext;
+    s_unsettledNext = (s_unsettledNext + 1) % UNSETTLED_INSERTS;
+    free(s_unsettled[slot].insert);
+    s_unsettled[slot].row = row;
+    s_unsettled[slot].insert = insert;
+}
+
+static BOOL isUnsettled(const char *tableName, const RowObject *row)
+{
+    INT32 i = 0;
+    while (i < UNSETTLED_INSERTS && s_unsettled[i].row != row)
+        i++;
+    if (i == UNSETTLED_INSERTS)
+        return FALSE;
+    char *insert = GenerateInsertQuery(tableName, row);
+    BOOL same = insert && strcmp(insert, s_unsettled[i].insert) == 0;
+    free(insert);
+    return same;
+}
+
+static void forgetUnsettled(const RowObject *row)
+{
+    for (INT32 i = 0; i < UNSETTLED_INSERTS; i++) {
+        if (s_unsettled[i].row == row) {
+            free(s_unsettled[i].insert);
+            s_unsettled[i].insert = NULL;
+            s_unsettled[i].row = NULL;
+        }
+    }
+}
+
+void FreeUnsettledInserts(void)
+{
+    for (INT32 i = 0; i < UNSETTLED_INSERTS; i++) {
+        free(s_unsettled[i].insert);
+        s_unsettled[i].insert = NULL;
+        s_unsettled[i].row = NULL;
+    }
+    s_unsettledNext = 0;
+}
+
 int SaveTable(const char *tableName)
 {
     LogTrace("@@@ Inside SaveTable @@@\n");
@@ -120,6 +186,7 @@ int SaveTable(const char *tableName)
     }
     INT32 failed = 0;
     BOOL checked = FALSE;
+    ConnectionCheck check = CONNECTION_ANSWERS;
     RowObject *removed = NULL;      /* deleted rows, newest first */
     RowObject *row = t->firstRow;
     while (row) {
@@ -134,7 +201,8 @@ int SaveTable(const char *tableName)
                  * connection went counts as saved, anything else runs again
                  * on the new connection, and so do the rows after it. */
                 checked = TRUE;
-                if (CheckConnectionAfterFailure(c, connectionName, t->name) == CONNECTION_RENEWED) {
+                check = CheckConnectionAfterFailure(c, connectionName, t->name);
+                if (check == CONNECTION_RENEWED) {
                     if (action == ROW_SAVE_INSERT && storedEqualRow(c, t->name, row)) {
                         LogInfo("SaveTable : a row of %s was stored before the connection was lost\n", t->name);
                         saved = TRUE;
@@ -143,6 +211,19 @@ int SaveTable(const char *tableName)
                     }
                 }
             }
+            if (!saved && action == ROW_SAVE_INSERT) {
+                if (check == CONNECTION_LOST) {
+                    /* No answer and no new connection: the database may
+                     * hold the row all the same. */
+                    rememberUnsettled(t->name, row);
+                } else if (isUnsettled(t->name, row) && storedEqualRow(c, t->name, row)) {
+                    LogInfo("SaveTable : a row of %s was stored before an earlier save lost its connection\n",
+                            t->name);
+                    saved = TRUE;
+                }
+            }
+            if (saved)
+                forgetUnsettled(row);
             if (!saved) {
                 failed++;
             } else if (action == ROW_SAVE_DELETE) {

@@ -413,6 +413,20 @@ TEST_F(Engines, EdgeValuesComeBackExactly)
     RowObject *p1 = Row({I32(1), Text("k'1"), Text("parent one")});
     Run(SqlGenInsertQuery(d_, "vqparent", p1));
     FreeRow(p1, 3);
+    /* A key beyond Latin-1 and the Basic Multilingual Plane: inserted,
+     * updated by its key, and referred to by a child row below. */
+    static const char kWideKey[] = "M\xc3\xbcller \xe6\x9d\xb1\xe4\xba\xac \xf0\x9f\x98\x80";
+    RowObject *p2 = Row({I32(2), Text(kWideKey), Text("before")});
+    Run(SqlGenInsertQuery(d_, "vqparent", p2));
+    SetCell(p2, 2, Text("after \xf0\x9f\x98\x80"));
+    Run(SqlGenUpdateQuery(d_, "vqparent", p2));
+    FreeRow(p2, 3);
+    ResultSet *parents = ODBCExecuteQuery(conn_, "select p2, pname from vqparent where p1 = 2");
+    ASSERT_NE(nullptr, parents);
+    ASSERT_EQ(1, parents->rowCount);
+    EXPECT_STREQ(kWideKey, parents->firstRow->cells[0].text);
+    EXPECT_STREQ("after \xf0\x9f\x98\x80", parents->firstRow->cells[1].text) << "the update by key missed";
+    FreeResultSet(parents);
     const struct { double d; float f; int y, mo, dd, h, mi, sec; const char *dec; } cases[] = {
         {0.1234567, 0.1f, 2024, 2, 29, 23, 59, 58, "-0.5"},
         {4503599627370497.0, 16777216.0f, 1970, 1, 1, 0, 0, 0, "12345678.125"},
@@ -437,6 +451,10 @@ TEST_F(Engines, EdgeValuesComeBackExactly)
         SetCell(r, C_VARCHAR, Text("M\xc3\xbcller \xe6\x9d\xb1\xe4\xba\xac \xf0\x9f\x98\x80"));
         SetCell(r, C_CHAR, Text("\xe6\x9d\xb1\xf0\x9f\x98\x80"));
         SetCell(r, C_TEXT, Text("\xf0\x9f\x98\x80 long text \xc3\xbc"));
+        if (id == 11) {
+            SetCell(r, C_FK1, I32(2));
+            SetCell(r, C_FK2, Text(kWideKey));
+        }
         char *insert = SqlGenInsertQuery(d_, "vqall", r);
         Run(insert);
         rows.push_back(r);

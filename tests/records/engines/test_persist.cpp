@@ -17,6 +17,7 @@
 #include "records/sql/sqltext.h"
 #include "records/store/tablestore.h"
 #include "records/store/notify.h"
+#include "support/cutproxy.h"
 #include "support/dbengine.h"
 #include "support/testutil.h"
 
@@ -408,4 +409,73 @@ TEST_F(Persist, DatabaseStoppedDuringSaveLosesAndDuplicatesNothing)
         EXPECT_EQ(ROW_FLAG_STORED, r->flags);
     EXPECT_EQ(kRows, CountInDatabase("select count(*) from PersistVals"));
     EXPECT_EQ(kRows, CountInDatabase("select count(distinct ID) from PersistVals"));
+}
+
+/* The engine's own port, as the fixture script wrote it. */
+static WORD EnginePort(const char *engine)
+{
+    const char *dir = getenv("VQ_DB_DIR");
+    std::string text = dir ? vqt::ReadWholeFile(std::string("Z:") + dir + "/" + engine + "/port") : "";
+    return (WORD)atoi(text.c_str());
+}
+
+/* The server commits an INSERT and the answer is lost with the connection
+ * (a relay of the test's own swallows it and closes both sides). Where the
+ * connection opens again at once, the same save settles the row against
+ * the database; where it cannot (the relay refuses), the row is remembered
+ * and the first later save that can ask the database settles it, even
+ * after another table's save has renewed the connection. Never a second
+ * copy, never a save that fails for ever with a duplicate key. */
+TEST_F(Persist, LostAcknowledgementOfACommittedInsertIsSettled)
+{
+    if (strcmp(engine_->name, "sqlite") == 0)
+        GTEST_SKIP() << "the embedded database has no connection to lose";
+    WORD port = EnginePort(engine_->name);
+    ASSERT_NE(0, port);
+    vqt::CutProxy *proxy = vqt::StartCutProxy(port);
+    ASSERT_NE(nullptr, proxy);
+    char record[256];
+    if (strcmp(engine_->name, "mysql") == 0)
+        snprintf(record, sizeof record,
+                 "my 0 vqmysql vq vq 0 cparlodb ODBC MYSQL yes DSN=vqmysql;UID=vq;PWD=vq;PORT=%u;\n",
+                 (unsigned)vqt::CutProxyPort(proxy));
+    else
+        snprintf(record, sizeof record, "pg 0 vqpgsql vq NULL 0 cparlodb ODBC PGSQL yes DSN=vqpgsql;UID=vq;Port=%u;\n",
+                 (unsigned)vqt::CutProxyPort(proxy));
+    ASSERT_TRUE(vqt::WriteWholeFile(root_.file("data\\connparams.txt"), record));
+    ASSERT_TRUE(Start()) << Log();
+
+    /* Renewed at once: settled in the same save. */
+    RowObject *kept = MakeRow(kKept);
+    ASSERT_TRUE(AddNewRow("PersistVals", kept));
+    vqt::ArmCutProxy(proxy, " PersistVals values(", false);
+    EXPECT_EQ(1, SaveTable("PersistVals")) << Log();
+    EXPECT_EQ(1, vqt::CutProxyCuts(proxy));
+    EXPECT_EQ(ROW_FLAG_STORED, kept->flags);
+    EXPECT_NE(std::string::npos, Log().find("was stored before the connection was lost")) << Log();
+
+    /* Not renewed: the save fails, the row waits; another table's save
+     * renews the connection; the next save of the table settles the row. */
+    RowObject *added = MakeRow(kAdded);
+    ASSERT_TRUE(AddNewRow("PersistVals", added));
+    vqt::ArmCutProxy(proxy, " PersistVals values(", true);
+    EXPECT_EQ(0, SaveTable("PersistVals"));
+    EXPECT_EQ(2, vqt::CutProxyCuts(proxy));
+    EXPECT_LE(1, vqt::CutProxyRefusals(proxy));
+    EXPECT_EQ(ROW_FLAG_NEW, added->flags);
+    vqt::ReopenCutProxy(proxy);
+    RowObject *param = GetTableDataByName("Agentparams")->firstRow;
+    ASSERT_NE(nullptr, param);
+    ASSERT_TRUE(UpdateRowObject("Agentparams", param, "param_Value", "changed", 8));
+    EXPECT_EQ(1, SaveTable("Agentparams")) << "renews the connection: " << Log();
+    ASSERT_TRUE(AddNewRow("PersistVals", MakeRow(kChanged)));
+    EXPECT_EQ(1, SaveTable("PersistVals")) << Log();
+    EXPECT_EQ(ROW_FLAG_STORED, FindRow(2)->flags);
+    EXPECT_EQ(ROW_FLAG_STORED, added->flags);
+    EXPECT_NE(std::string::npos, Log().find("was stored before an earlier save lost its connection")) << Log();
+    EXPECT_EQ(3, CountInDatabase("select count(*) from PersistVals"));
+    EXPECT_EQ(3, CountInDatabase("select count(distinct ID) from PersistVals"));
+    DeInitCParlo();
+    started_ = false;
+    vqt::StopCutProxy(proxy);
 }
