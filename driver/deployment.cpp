@@ -105,11 +105,11 @@ static LONG deploy(void)
     DWORD s = ReadClickToRunState(&state);
     if (s != 0)
         return (LONG)s;
-    ApplyEditionAndVersion(rc.configPath.c_str(), state.platform.c_str(),
-                           rc.versionToInstall.c_str());
-    if (RebuildProductElements(rc.configPath.c_str(), &state) == VQ_EXIT_INVALID_DATA)
+    /* A document that could not be rewritten must not reach setup: it may
+     * remove the very products and languages the rewrite keeps. */
+    if (RewriteConfigurationDocument(rc.configPath.c_str(), &state, rc.versionToInstall.c_str(),
+                                     IsAlwaysKillAppsSet()) != 0)
         return VQ_EXIT_INVALID_DATA;
-    SetForceAppShutdown(rc.configPath.c_str(), IsAlwaysKillAppsSet());
     r = ExecuteSetup(rc.extractFolder.c_str(), rc.configPath.c_str());
     if (r != 0 && r != 3010)
         LogRunningOfficeApplications();

@@ -212,6 +212,27 @@ TEST_F(WholeRun, UnparsableDocumentEndsWithThirteen)
     EXPECT_EQ(lastRunLine(), "[INFO] Exit Code : 13");
 }
 
+/* Another program holds the document open, so the rewrite cannot be saved:
+ * the run ends with 13 before setup, and setup never sees the unmodified
+ * document that might remove what the rewrite keeps. */
+TEST_F(WholeRun, DocumentThatCannotBeSavedEndsWithThirteenBeforeSetup)
+{
+    ASSERT_TRUE(vqt::PrepareStandinTool(work.path(), vqt::SetupBehaviour()));
+    HANDLE held = CreateFileA(work.file("config.xml").c_str(), GENERIC_READ, FILE_SHARE_READ, NULL,
+                              OPEN_EXISTING, 0, NULL);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    DWORD code = run("-xml config.xml -odt odt.exe -version 16.0.1");
+    CloseHandle(held);
+    EXPECT_EQ(code, 13u) << log();
+    EXPECT_TRUE(logHas("[ERROR] modifyAttribute : unable to save " + work.file("config.xml") +
+                       ". Error Code : "))
+        << log();
+    EXPECT_FALSE(logHas("setup.exe\" /configure")) << "setup was not started";
+    EXPECT_EQ(lastRunLine(), "[INFO] Exit Code : 13");
+    EXPECT_EQ(document(), sample);
+    EXPECT_FALSE(vqt::DirExistsA(work.file("Office365")));
+}
+
 TEST_F(WholeRun, OfficeApplicationOutsideTheStartupWindowEndsWith20001)
 {
     /* Under Wine the tick count is the host's uptime; a machine booted less
