@@ -196,6 +196,9 @@ LONG PreviewDeployment(const char *configPath, const char *toolPath, const char 
                      copy.c_str(), GetLastError());
         if (result != 0)
             return result;
+        /* The agent's parameters print the computer's addresses before
+         * this: the line marks where the document starts. */
+        fprintf(out, "==== %s as a run would save it ====\n", config);
         fwrite(rewrittenBytes.data(), 1, rewrittenBytes.size(), out);
         if (!rewrittenBytes.empty() && rewrittenBytes[rewrittenBytes.size() - 1] != '\n')
             fputc('\n', out);
