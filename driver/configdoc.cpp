@@ -76,87 +76,197 @@ static std::string readFileBytes(const char *path)
     return bytes;
 }
 
-/* Writes bytes to path through a temporary file beside it, so that a
- * failed write never leaves a half-written document. */
-static bool replaceFile(const char *path, const std::string &bytes)
+/* The system's text for `code` on one line, as UTF-8 ("" when it has none). */
+static std::string systemText(DWORD code)
+{
+    wchar_t *wide = NULL;
+    DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                                 FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_MAX_WIDTH_MASK,
+                             NULL, code, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
+                             (LPWSTR)&wide, 0, NULL);
+    std::string text;
+    char *utf8 = NULL;
+    if (n != 0 && wide && ChangeWideToUtf8Str(wide, &utf8)) {
+        text = utf8;
+        free(utf8);
+    }
+    if (wide)
+        LocalFree(wide);
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\r' || text.back() == '\n'))
+        text.pop_back();
+    return text;
+}
+
+/* The file that `path` leads to: the target of a symbolic link, so that a
+ * save writes the target instead of replacing the link with a plain file.
+ * The path itself when it cannot be resolved (it does not exist yet). */
+static std::wstring finalPathOf(const std::wstring &path)
+{
+    HANDLE h = CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                           NULL, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, NULL);
+    if (h == INVALID_HANDLE_VALUE)
+        return path;
+    std::vector<wchar_t> buf(MAX_PATH + 1);
+    DWORD n = GetFinalPathNameByHandleW(h, buf.data(), (DWORD)buf.size(), FILE_NAME_NORMALIZED);
+    if (n >= buf.size()) {
+        buf.resize((size_t)n + 1);
+        n = GetFinalPathNameByHandleW(h, buf.data(), (DWORD)buf.size(), FILE_NAME_NORMALIZED);
+    }
+    CloseHandle(h);
+    if (n == 0 || n >= buf.size())
+        return path;
+    return std::wstring(buf.data(), n);
+}
+
+/* Attempts at a free temporary name before a save gives up. */
+#define VQ_SAVE_TEMP_ATTEMPTS 100
+
+/* Creates a new temporary file beside target, named after it with this
+ * process's id and a counter, so that whatever an earlier run left behind
+ * (a file or a folder of any such name) is passed over instead of blocking
+ * the save. The handle, or INVALID_HANDLE_VALUE with *error set. */
+static HANDLE createTemporaryBeside(const std::wstring &target, std::wstring *temporary,
+                                    DWORD *error)
+{
+    *error = ERROR_FILE_EXISTS;
+    for (int i = 0; i < VQ_SAVE_TEMP_ATTEMPTS; i++) {
+        *temporary = target + L"." + std::to_wstring(GetCurrentProcessId()) + L"." +
+                     std::to_wstring(i) + L".vqtmp";
+        HANDLE h = CreateFileW(temporary->c_str(), GENERIC_WRITE, 0, NULL, CREATE_NEW,
+                               FILE_ATTRIBUTE_NORMAL, NULL);
+        if (h != INVALID_HANDLE_VALUE)
+            return h;
+        *error = GetLastError();
+        /* Only a name that is taken is worth another try; any other
+         * failure (no access, no such folder) stays the same. */
+        if (GetFileAttributesW(temporary->c_str()) == INVALID_FILE_ATTRIBUTES)
+            return INVALID_HANDLE_VALUE;
+    }
+    return INVALID_HANDLE_VALUE;
+}
+
+/* The attributes a saved document keeps from the file it replaces. */
+#define VQ_KEPT_ATTRIBUTES (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | \
+                            FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE | \
+                            FILE_ATTRIBUTE_NOT_CONTENT_INDEXED)
+
+/* Writes bytes to path through a temporary file beside it, so that a failed
+ * write never leaves a half-written document: the file keeps its earlier
+ * content unless the whole new content is in place. A symbolic link is
+ * written through, and the file's attributes (read-only above all) are
+ * kept. 0, or the Windows error code of the step that failed. */
+static DWORD replaceFile(const char *path, const std::string &bytes)
 {
     wchar_t *wide = Utf8ToWideText(path);
     if (!wide)
-        return false;
-    std::wstring target = wide, temporary = target + L".vqtmp";
+        return ERROR_INVALID_NAME;
+    std::wstring target = finalPathOf(wide);
     free(wide);
-    HANDLE h = CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS,
-                           FILE_ATTRIBUTE_NORMAL, NULL);
+    DWORD attributes = GetFileAttributesW(target.c_str());
+
+    std::wstring temporary;
+    DWORD error = 0;
+    HANDLE h = createTemporaryBeside(target, &temporary, &error);
     if (h == INVALID_HANDLE_VALUE)
-        return false;
-    DWORD written = 0;
-    BOOL ok = WriteFile(h, bytes.data(), (DWORD)bytes.size(), &written, NULL) &&
-              written == bytes.size();
-    ok = CloseHandle(h) && ok;
-    if (ok)
-        ok = MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING);
+        return error;
+    BOOL ok = WriteWholeBuffer(h, bytes.data(), (DWORD)bytes.size());
     if (!ok)
+        error = GetLastError();
+    if (!CloseHandle(h) && ok) {
+        ok = FALSE;
+        error = GetLastError();
+    }
+    /* A read-only file cannot be replaced: the attribute is lifted for the
+     * move and put back on the new content. */
+    bool readOnly = attributes != INVALID_FILE_ATTRIBUTES &&
+                    (attributes & FILE_ATTRIBUTE_READONLY) != 0;
+    if (ok && readOnly && !SetFileAttributesW(target.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY)) {
+        ok = FALSE;
+        error = GetLastError();
+    }
+    if (ok && !MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+        ok = FALSE;
+        error = GetLastError();
+    }
+    if (!ok) {
         DeleteFileW(temporary.c_str());
-    return ok != FALSE;
+        if (readOnly)
+            SetFileAttributesW(target.c_str(), attributes);
+        return error ? error : ERROR_WRITE_FAULT;
+    }
+    if (attributes != INVALID_FILE_ATTRIBUTES &&
+        !SetFileAttributesW(target.c_str(), attributes & VQ_KEPT_ATTRIBUTES))
+        LogError("replaceFile : saved %s but unable to restore its attributes. Error Code : %lu\n",
+                 path, GetLastError());
+    return 0;
 }
 
 /* Saves doc over path as formatted UTF-8, keeping the file's byte order
- * mark and line ends. A failed save is logged: the file then keeps its
- * earlier content. */
-static void saveDocument(xmlDocPtr doc, const char *path, const char *operation)
+ * mark and line ends. 0, or the Windows error code of a failed save, which
+ * is logged with the document's name and the reason: the file then keeps
+ * its earlier content. */
+static DWORD saveDocument(xmlDocPtr doc, const char *path, const char *operation)
 {
     FileLayout layout = layoutOf(readFileBytes(path));
     xmlChar *dump = NULL;
     int size = 0;
     xmlDocDumpFormatMemoryEnc(doc, &dump, &size, "utf-8", 1);
-    if (!dump || size <= 0) {
-        xmlFree(dump);
-        LogError("%s : unable to save %s \n", operation, path);
-        return;
-    }
-    std::string out;
-    out.reserve((size_t)size + (size_t)size / 16 + 3);
-    if (layout.byteOrderMark)
-        out += "\xEF\xBB\xBF";
-    for (int i = 0; i < size; i++) {
-        if (dump[i] == '\n' && layout.crlf)
-            out += '\r';
-        out += (char)dump[i];
+    DWORD rc = ERROR_NOT_ENOUGH_MEMORY;
+    if (dump && size > 0) {
+        std::string out;
+        out.reserve((size_t)size + (size_t)size / 16 + 3);
+        if (layout.byteOrderMark)
+            out += "\xEF\xBB\xBF";
+        for (int i = 0; i < size; i++) {
+            if (dump[i] == '\n' && layout.crlf)
+                out += '\r';
+            out += (char)dump[i];
+        }
+        rc = replaceFile(path, out);
     }
     xmlFree(dump);
-    if (!replaceFile(path, out))
-        LogError("%s : unable to save %s \n", operation, path);
+    if (rc != 0)
+        LogError("%s : unable to save %s. Error Code : %lu. %s\n", operation, path,
+                 (unsigned long)rc, systemText(rc).c_str());
+    return rc;
 }
 
-void modifyAttribute(const char *path, const char *xpath, const char *attribute,
-                     const char *value)
+DWORD modifyAttribute(const char *path, const char *xpath, const char *attribute,
+                      const char *value)
 {
     if (!FileExists(path))
         LogError("modifyAttribute : file not found : %s \n", path);
     xmlDocPtr doc = xmlParseFile(path);
     if (!doc)
-        return;
+        return 0;
+    DWORD rc = 0;
     xmlNodePtr node = firstNode(doc, xpath);
     if (node) {
         xmlSetProp(node, X(attribute), X(value));
-        saveDocument(doc, path, "modifyAttribute");
+        rc = saveDocument(doc, path, "modifyAttribute");
     } else {
         LogError("Tag %s not found \n", xpath);
     }
     xmlFreeDoc(doc);
+    return rc;
 }
 
-void ApplyEditionAndVersion(const char *path, const char *platform, const char *version)
+DWORD ApplyEditionAndVersion(const char *path, const char *platform, const char *version)
 {
     const char *edition = NULL;
     if (_stricmp(platform, "x64") == 0)
         edition = "64";
     else if (_stricmp(platform, "x86") == 0)
         edition = "32";
+    /* After a failed save the next edits would fail the same way. */
+    DWORD rc = 0;
     if (edition)
-        modifyAttribute(path, "/Configuration/Add", "OfficeClientEdition", edition);
-    modifyAttribute(path, "/Configuration/Add", "Version", version);
-    modifyAttribute(path, "/Configuration/Updates", "TargetVersion", version);
+        rc = modifyAttribute(path, "/Configuration/Add", "OfficeClientEdition", edition);
+    if (rc == 0)
+        rc = modifyAttribute(path, "/Configuration/Add", "Version", version);
+    if (rc == 0)
+        rc = modifyAttribute(path, "/Configuration/Updates", "TargetVersion", version);
+    return rc;
 }
 
 /* The identifier as attribute value text between double quotes: markup
@@ -404,11 +514,11 @@ DWORD RebuildProductElements(const char *path, const ClickToRunState *state)
     for (xmlNodePtr old : removed)
         xmlFreeNode(old);
 
-    saveDocument(doc, path, "RebuildProductElements");
+    DWORD saved = saveDocument(doc, path, "RebuildProductElements");
     xmlXPathFreeObject(adds);
     xmlXPathFreeContext(ctx);
     xmlFreeDoc(doc);
-    return 0;
+    return saved == 0 ? 0 : VQ_EXIT_INVALID_DATA;
 }
 
 /* Puts prop among the children of config: after the last Property, else
@@ -438,18 +548,29 @@ static xmlNodePtr insertProperty(xmlDocPtr doc, xmlNodePtr config, xmlNodePtr pr
 }
 
 /* Adds <Property Name="FORCEAPPSHUTDOWN" Value="value"/> to /Configuration
- * when the document has no such property. TRUE when the
- * document was dealt with here (added, or no /Configuration to add it to);
- * FALSE when the property exists or the file does not parse, for the
- * attribute edits to do their part and their messages. */
-static BOOL addForceAppShutdownWhenAbsent(const char *path, const char *value)
+ * when the document has no such property, and sets the value on every one it
+ * has: two properties of different values would leave the tool to pick one.
+ * 0, or the error code of a failed save. */
+static DWORD setForceAppShutdownProperties(const char *path, const char *value)
 {
     xmlDocPtr doc = xmlParseFile(path);
-    if (!doc)
-        return FALSE;
-    BOOL handled = TRUE;
-    if (firstNode(doc, kForceAppShutdownXPath)) {
-        handled = FALSE;
+    if (!doc) {
+        /* The two attribute edits report a missing file as they would for
+         * any document; an unparsable one is left alone without a word. */
+        modifyAttribute(path, kForceAppShutdownXPath, "Name", "FORCEAPPSHUTDOWN");
+        modifyAttribute(path, kForceAppShutdownXPath, "Value", value);
+        return 0;
+    }
+    DWORD rc = 0;
+    xmlXPathContextPtr ctx = xmlXPathNewContext(doc);
+    xmlXPathObjectPtr found =
+        ctx ? xmlXPathEvalExpression(X(kForceAppShutdownXPath), ctx) : NULL;
+    if (found && found->nodesetval && found->nodesetval->nodeNr > 0) {
+        for (int i = 0; i < found->nodesetval->nodeNr; i++) {
+            xmlSetProp(found->nodesetval->nodeTab[i], X("Name"), X("FORCEAPPSHUTDOWN"));
+            xmlSetProp(found->nodesetval->nodeTab[i], X("Value"), X(value));
+        }
+        rc = saveDocument(doc, path, "SetForceAppShutdown");
     } else {
         xmlNodePtr config = firstNode(doc, "/Configuration");
         if (!config) {
@@ -459,28 +580,41 @@ static BOOL addForceAppShutdownWhenAbsent(const char *path, const char *value)
             if (prop && xmlNewProp(prop, X("Name"), X("FORCEAPPSHUTDOWN")) &&
                 xmlNewProp(prop, X("Value"), X(value)) && insertProperty(doc, config, prop)) {
                 LogDebug("SetForceAppShutdown : Property FORCEAPPSHUTDOWN added.\n");
-                saveDocument(doc, path, "SetForceAppShutdown");
+                rc = saveDocument(doc, path, "SetForceAppShutdown");
             } else {
                 LogError("SetForceAppShutdown : unable to add Property FORCEAPPSHUTDOWN.\n");
                 xmlFreeNode(prop);
             }
         }
     }
+    xmlXPathFreeObject(found);
+    xmlXPathFreeContext(ctx);
     xmlFreeDoc(doc);
-    return handled;
+    return rc;
 }
 
-void SetForceAppShutdown(const char *path, BOOL on)
+DWORD SetForceAppShutdown(const char *path, BOOL on)
 {
-    const char *value = on ? "TRUE" : "FALSE";
     /* Only the FORCEAPPSHUTDOWN property is touched: the first Property may
      * be another one, a licensing property for example, that must stay. */
-    if (!addForceAppShutdownWhenAbsent(path, value)) {
-        modifyAttribute(path, kForceAppShutdownXPath, "Name", "FORCEAPPSHUTDOWN");
-        modifyAttribute(path, kForceAppShutdownXPath, "Value", value);
-    }
+    DWORD rc = setForceAppShutdownProperties(path, on ? "TRUE" : "FALSE");
+    if (rc != 0)
+        return rc;
     if (on)
         LogInfo("FORCEAPPSHUTDOWN set as TRUE.\n");
     else
         LogInfo("FORCEAPPSHUTDOWN set as FALSE.\n");
+    return 0;
+}
+
+DWORD RewriteConfigurationDocument(const char *path, const ClickToRunState *state,
+                                   const char *version, BOOL forceAppShutdown)
+{
+    if (ApplyEditionAndVersion(path, state->platform.c_str(), version) != 0)
+        return VQ_EXIT_INVALID_DATA;
+    if (RebuildProductElements(path, state) != 0)
+        return VQ_EXIT_INVALID_DATA;
+    if (SetForceAppShutdown(path, forceAppShutdown) != 0)
+        return VQ_EXIT_INVALID_DATA;
+    return 0;
 }

@@ -1,13 +1,18 @@
 /* One deployment run in its fixed order: agent parameters, logging start,
  * arguments, file checks, the Office application guard, extraction of the
  * deployment tool, the Click-to-Run state, the document edits, the setup
- * run, removal of the working folder and the exit code the agent reads.
- * Every exit after the logging start goes through the finishing steps, so
- * "Exit Code : " is the run's last line and the working folder is removed. */
+ * run, the check of the Click-to-Run state after a setup that ended with 0,
+ * removal of the working folder and the exit code the agent reads. Every
+ * exit after the logging start goes through the finishing steps, so
+ * "Exit Code : " is the run's last line and the working folder is removed;
+ * a preview ("-preview") goes from the arguments to the preview and
+ * deletes nothing. */
 #include "driver/deployment.h"
 #include "driver/configdoc.h"
 #include "driver/ctrstate.h"
+#include "driver/installcheck.h"
 #include "driver/officeguard.h"
+#include "driver/preview.h"
 #include "driver/setuprunner.h"
 #include "agent/agentlog.h"
 #include "agent/agentparams.h"
@@ -16,6 +21,9 @@
 #include "agent/log.h"
 #include "agent/process.h"
 
+#include <fcntl.h>
+#include <io.h>
+#include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 
@@ -43,6 +51,14 @@ void ParseArguments(int argc, char **argv, DWORD workDirBufferChars)
 
     int i = 0;
     while (i < argc) {
+        /* A switch without a value; as the value of an option before it
+         * ("-xml -preview") it stays that option's value. */
+        if (argv[i] && _stricmp(argv[i], "-preview") == 0) {
+            LogInfo("Preview : nothing is changed on this computer.\n");
+            rc.preview = true;
+            i++;
+            continue;
+        }
         if (i + 1 < argc && argv[i] && argv[i + 1]) {
             const char *value = argv[i + 1];
             if (_stricmp(argv[i], "-xml") == 0) {
@@ -105,12 +121,15 @@ static LONG deploy(void)
     DWORD s = ReadClickToRunState(&state);
     if (s != 0)
         return (LONG)s;
-    ApplyEditionAndVersion(rc.configPath.c_str(), state.platform.c_str(),
-                           rc.versionToInstall.c_str());
-    if (RebuildProductElements(rc.configPath.c_str(), &state) == VQ_EXIT_INVALID_DATA)
+    /* A document that could not be rewritten must not reach setup: it may
+     * remove the very products and languages the rewrite keeps. */
+    if (RewriteConfigurationDocument(rc.configPath.c_str(), &state, rc.versionToInstall.c_str(),
+                                     IsAlwaysKillAppsSet()) != 0)
         return VQ_EXIT_INVALID_DATA;
-    SetForceAppShutdown(rc.configPath.c_str(), IsAlwaysKillAppsSet());
     r = ExecuteSetup(rc.extractFolder.c_str(), rc.configPath.c_str());
+    /* Setup can end with 0 and still leave something behind. */
+    if (r == 0)
+        CheckInstalledState(rc.configPath.c_str());
     if (r != 0 && r != 3010)
         LogRunningOfficeApplications();
     return r == VQ_SETUP_APPS_IN_USE ? VQ_EXIT_APPS_RUNNING : r;
@@ -139,6 +158,12 @@ LONG RunDeployment(int argc, char **argv, DWORD workDirBufferChars)
     if (!haveWorkDir) {
         LogError("RunDeployment : unable to read the working directory; nothing is extracted or deleted.\n");
         exitCode = VQ_EXIT_INVALID_DATA;
+    } else if (rc.preview) {
+        /* The printed document keeps its bytes: no line end translation. */
+        fflush(stdout);
+        _setmode(_fileno(stdout), _O_BINARY);
+        exitCode = PreviewDeployment(rc.configPath.c_str(), rc.toolPath.c_str(),
+                                     rc.versionToInstall.c_str(), stdout, GetTickCount64());
     } else if (!FileExists(rc.toolPath.c_str())) {
         LogError("Office Deployment Tool file not found.\n");
         exitCode = VQ_EXIT_FILE_NOT_FOUND;
@@ -149,7 +174,7 @@ LONG RunDeployment(int argc, char **argv, DWORD workDirBufferChars)
         exitCode = deploy();
     }
 
-    if (haveWorkDir)
+    if (haveWorkDir && !rc.preview)
         DeleteDirectoryTree(rc.extractFolder.c_str());
     LogInfo("Exit Code : %ld\n", (long)exitCode);
     StopAgentLogging();

@@ -17,6 +17,7 @@ struct RunContext {
     std::string toolPath;
     std::string versionToInstall;
     std::string extractFolder;
+    bool preview = false;   /* "-preview": show what a run would do, do nothing */
 };
 
 extern RunContext gv_runContext;
@@ -29,8 +30,9 @@ extern RunContext gv_runContext;
  * included). */
 BOOL ReadWorkingDirectory(std::string *dir, DWORD bufferChars = VQ_WORKDIR_BUFFER_CHARS);
 
-/* Reads the working directory and the "-xml", "-odt" and "-version"
- * arguments into gv_runContext. */
+/* Reads the working directory, the "-xml", "-odt" and "-version" arguments
+ * and the "-preview" switch (an argument of its own, without a value) into
+ * gv_runContext. */
 void ParseArguments(int argc, char **argv, DWORD workDirBufferChars = VQ_WORKDIR_BUFFER_CHARS);
 
 /* Extracts the tool into gv_runContext.extractFolder after removing what an
@@ -39,7 +41,9 @@ void ParseArguments(int argc, char **argv, DWORD workDirBufferChars = VQ_WORKDIR
 LONG ExtractDeploymentTool(void);
 
 /* The whole run; its exit code. A working directory that cannot be read
- * ends the run with 13 before anything is extracted or deleted. */
+ * ends the run with 13 before anything is extracted or deleted. With
+ * "-preview" the run only previews (preview.h): the document goes to
+ * standard output rewritten, and nothing is extracted, run or deleted. */
 LONG RunDeployment(int argc, char **argv, DWORD workDirBufferChars = VQ_WORKDIR_BUFFER_CHARS);
 
 #endif

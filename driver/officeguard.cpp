@@ -52,6 +52,17 @@ LONG CloseOfficeApplications(ULONGLONG ticksSinceBoot)
     return result;
 }
 
+OfficeApplicationPlan PlanOfficeApplications(ULONGLONG ticksSinceBoot)
+{
+    OfficeApplicationPlan plan;
+    plan.alwaysKillApps = readAlwaysKillApps() != 0;
+    plan.closeThem = plan.alwaysKillApps || ticksSinceBoot <= VQ_STARTUP_WINDOW_MS;
+    for (int i = 0; i < OfficeApplicationCount; i++)
+        if (FindProcessIdByName(OfficeApplicationList[i]) != 0)
+            plan.running.push_back(OfficeApplicationList[i]);
+    return plan;
+}
+
 LONG CloseOfficeApplications(void)
 {
     return CloseOfficeApplications(GetTickCount64());

@@ -5,6 +5,8 @@
 #define VQ_DRIVER_OFFICEGUARD_H
 
 #include <windows.h>
+#include <string>
+#include <vector>
 
 #define VQ_STARTUP_WINDOW_MS 900000u
 #define VQ_PATCH_KEY "SOFTWARE\\Brennic\\Velquin\\VQAgent\\Patch\\"
@@ -18,6 +20,17 @@ extern const int OfficeApplicationCount;
  * product passes GetTickCount64(), tests pass chosen values. */
 LONG CloseOfficeApplications(ULONGLONG ticksSinceBoot);
 LONG CloseOfficeApplications(void);
+
+/* What CloseOfficeApplications would do now, found without doing it and
+ * without a log line: the listed applications that run, and whether a run
+ * would close them (inside the start-up window, or "alwaysKillApps" set) or
+ * leave them running and end with 20001. */
+struct OfficeApplicationPlan {
+    std::vector<std::string> running;
+    bool alwaysKillApps = false;
+    bool closeThem = false;
+};
+OfficeApplicationPlan PlanOfficeApplications(ULONGLONG ticksSinceBoot);
 
 /* INFO line per listed application that runs. */
 void LogRunningOfficeApplications(void);

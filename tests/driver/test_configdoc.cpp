@@ -8,6 +8,7 @@
 #include "support/testutil.h"
 
 #include <gtest/gtest.h>
+#include <algorithm>
 #include <libxml/parser.h>
 #include <libxml/tree.h>
 #include <libxml/xpath.h>
@@ -380,6 +381,14 @@ TEST(ConfigDocument, ForceAppShutdownTouchesOnlyItsOwnProperty)
         {"<Configuration/>", TRUE,
          "<Configuration>\n  <Property Name=\"FORCEAPPSHUTDOWN\" Value=\"TRUE\"/>\n"
          "</Configuration>"},
+        /* Two of them: both get the value, whatever the case of their Name. */
+        {"<Configuration><Property Name=\"FORCEAPPSHUTDOWN\" Value=\"TRUE\"/>"
+         "<Property Name=\"SharedComputerLicensing\" Value=\"1\"/>"
+         "<Property Name=\"ForceAppShutdown\" Value=\"TRUE\"/></Configuration>",
+         FALSE,
+         "<Configuration>\n  <Property Name=\"FORCEAPPSHUTDOWN\" Value=\"FALSE\"/>\n"
+         "  <Property Name=\"SharedComputerLicensing\" Value=\"1\"/>\n"
+         "  <Property Name=\"FORCEAPPSHUTDOWN\" Value=\"FALSE\"/>\n</Configuration>"},
     };
     for (const Case &c : cases) {
         Document doc(c.before);
@@ -412,4 +421,189 @@ TEST(ConfigDocument, ModifyAttributeEditsTheFirstMatchOnly)
                           "<Configuration>\n  <Add Version=\"3 &amp; &lt;4&gt;\"/>\n"
                           "  <Add Version=\"2\"/>\n</Configuration>\n");
     EXPECT_EQ(editorErrors(log), Texts({"Tag /Configuration/Remove not found "}));
+}
+
+namespace {
+
+/* The names in a folder, "." and ".." left out, sorted. */
+Texts folderNames(const std::string &dir)
+{
+    Texts names;
+    WIN32_FIND_DATAA fd;
+    HANDLE h = FindFirstFileA((dir + "\\*").c_str(), &fd);
+    if (h == INVALID_HANDLE_VALUE)
+        return names;
+    do {
+        std::string n = fd.cFileName;
+        if (n != "." && n != "..")
+            names.push_back(n);
+    } while (FindNextFileA(h, &fd));
+    FindClose(h);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+/* The path that `path` resolves to (a link's target), "" when unreadable. */
+std::string finalPath(const std::string &path)
+{
+    HANDLE h = CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
+                           OPEN_EXISTING, 0, NULL);
+    if (h == INVALID_HANDLE_VALUE)
+        return "";
+    char buf[1024];
+    DWORD n = GetFinalPathNameByHandleA(h, buf, sizeof(buf), 0);
+    CloseHandle(h);
+    return n > 0 && n < sizeof(buf) ? std::string(buf, n) : "";
+}
+
+/* Makes `link` a symbolic link to `target`. Wine's CreateSymbolicLinkW
+ * reports success without making anything; there the link is made as the
+ * file system's own symbolic link with /bin/ln, which Wine follows and
+ * resolves like a Windows one. "" on success, else why it could not be made. */
+std::string makeSymbolicLink(const std::string &link, const std::string &target)
+{
+    if (CreateSymbolicLinkA(link.c_str(), target.c_str(), 0) &&
+        GetFileAttributesA(link.c_str()) != INVALID_FILE_ATTRIBUTES)
+        return "";
+    typedef char *(CDECL *UnixName)(LPCWSTR);
+    UnixName unixName = (UnixName)(void *)GetProcAddress(GetModuleHandleA("kernel32.dll"),
+                                                           "wine_get_unix_file_name");
+    if (!unixName)
+        return "CreateSymbolicLinkA failed with " + std::to_string(GetLastError());
+    std::wstring wlink(link.begin(), link.end()), wtarget(target.begin(), target.end());
+    char *ulink = unixName(wlink.c_str()), *utarget = unixName(wtarget.c_str());
+    if (!ulink || !utarget)
+        return "no Unix names for the paths";
+    std::string cmd = std::string("/bin/ln -s \"") + utarget + "\" \"" + ulink + "\"";
+    HeapFree(GetProcessHeap(), 0, ulink);
+    HeapFree(GetProcessHeap(), 0, utarget);
+    /* Wine gives no usable handle of a Unix process to wait on: the link
+     * is waited for instead. */
+    STARTUPINFOA si;
+    ZeroMemory(&si, sizeof(si));
+    si.cb = sizeof(si);
+    PROCESS_INFORMATION pi;
+    std::vector<char> line(cmd.begin(), cmd.end());
+    line.push_back('\0');
+    if (!CreateProcessA(NULL, line.data(), NULL, NULL, FALSE, 0, NULL, NULL, &si, &pi))
+        return cmd + ": not started, " + std::to_string(GetLastError());
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    for (int i = 0; i < 200 && GetFileAttributesA(link.c_str()) == INVALID_FILE_ATTRIBUTES; i++)
+        Sleep(50);
+    return GetFileAttributesA(link.c_str()) != INVALID_FILE_ATTRIBUTES ? "" : cmd + ": no link";
+}
+
+} // namespace
+
+/* A save that cannot be made: every edit reports it, with the document's
+ * name and the reason, and the document and its folder stay as they were.
+ * Running as root under Wine no folder is unwritable; a document another
+ * program holds open (it cannot be replaced) and a folder where every
+ * temporary name of this process is taken stand for it. */
+TEST(ConfigDocument, SaveThatFailsLeavesTheDocumentAndSaysWhy)
+{
+    struct Case { const char *name; bool holdOpen; } cases[] = {
+        {"held open", true},
+        {"no free temporary name", false},
+    };
+    ClickToRunState s = state("A", "en-us", "");
+    s.platform = "x64";
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        vqt::ScratchDir dir("save");
+        std::string path = dir.file("config.xml");
+        ASSERT_TRUE(vqt::WriteWholeFile(path, kSmall));
+        for (int i = 0; !c.holdOpen && i < 100; i++)
+            ASSERT_TRUE(CreateDirectoryA((path + "." + std::to_string(GetCurrentProcessId()) + "." +
+                                          std::to_string(i) + ".vqtmp").c_str(), NULL));
+        Texts before = folderNames(dir.path());
+        HANDLE held = INVALID_HANDLE_VALUE;
+        if (c.holdOpen) {
+            held = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING,
+                               0, NULL);
+            ASSERT_NE(held, INVALID_HANDLE_VALUE);
+        }
+        vqt::ScratchLog log;
+        EXPECT_NE(modifyAttribute(path.c_str(), "/Configuration/Add", "Version", "1"), 0u);
+        EXPECT_NE(ApplyEditionAndVersion(path.c_str(), "x64", "1"), 0u);
+        EXPECT_EQ(RebuildProductElements(path.c_str(), &s), 13u);
+        EXPECT_NE(SetForceAppShutdown(path.c_str(), FALSE), 0u);
+        EXPECT_EQ(RewriteConfigurationDocument(path.c_str(), &s, "1", FALSE), 13u);
+        if (held != INVALID_HANDLE_VALUE)
+            CloseHandle(held);
+        EXPECT_EQ(vqt::ReadWholeFile(path), kSmall);
+        EXPECT_EQ(folderNames(dir.path()), before) << "no temporary file is left";
+        Texts errors = editorErrors(log);
+        /* One line per failed save: 1 + 1 (the later edits are not tried)
+         * + 1 + 1, and 1 for the whole rewrite, which stops at once. */
+        ASSERT_EQ(errors.size(), 5u) << ::testing::PrintToString(errors);
+        EXPECT_EQ(errors[0].rfind("modifyAttribute : unable to save " + path + ". Error Code : ", 0), 0u)
+            << errors[0];
+        EXPECT_EQ(errors[2].rfind("RebuildProductElements : unable to save " + path, 0), 0u);
+        EXPECT_EQ(errors[3].rfind("SetForceAppShutdown : unable to save " + path, 0), 0u);
+        EXPECT_GT(errors[0].size(), errors[0].find(". Error Code : ") + 20) << "the reason follows";
+        EXPECT_EQ(log.messages("INFO"), Texts()) << "no FORCEAPPSHUTDOWN line after a failed save";
+    }
+}
+
+/* Whatever earlier runs left beside the document, under the old name or
+ * this process's own temporary names, a file or a folder, the save goes
+ * through and leaves them alone. */
+TEST(ConfigDocument, LeftoversBesideTheDocumentDoNotBlockTheSave)
+{
+    vqt::ScratchDir dir("left");
+    std::string path = dir.file("config.xml");
+    ASSERT_TRUE(vqt::WriteWholeFile(path, kSmall));
+    std::string pid = std::to_string(GetCurrentProcessId());
+    ASSERT_TRUE(CreateDirectoryA((path + ".vqtmp").c_str(), NULL));
+    ASSERT_TRUE(CreateDirectoryA((path + "." + pid + ".0.vqtmp").c_str(), NULL));
+    ASSERT_TRUE(vqt::WriteWholeFile(path + "." + pid + ".1.vqtmp", "left"));
+    ASSERT_TRUE(SetFileAttributesA((path + "." + pid + ".1.vqtmp").c_str(), FILE_ATTRIBUTE_READONLY));
+    Texts before = folderNames(dir.path());
+    vqt::ScratchLog log;
+    EXPECT_EQ(SetForceAppShutdown(path.c_str(), FALSE), 0u);
+    EXPECT_EQ(savedAttribute(path.c_str(), "/Configuration/Property", "Value"), "FALSE");
+    EXPECT_EQ(folderNames(dir.path()), before);
+    EXPECT_EQ(vqt::ReadWholeFile(path + "." + pid + ".1.vqtmp"), "left");
+    EXPECT_EQ(editorErrors(log), Texts());
+}
+
+/* A read-only document is saved and stays read-only; a document that is a
+ * symbolic link is saved into the link's target and stays a link. */
+TEST(ConfigDocument, ReadOnlyDocumentAndSymbolicLinkAreWrittenInPlace)
+{
+    struct Case { const char *name; bool link; } cases[] = {{"read-only", false}, {"link", true}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        vqt::ScratchDir dir("inplace");
+        std::string path = dir.file("config.xml"), written = path;
+        if (c.link) {
+            written = dir.file("target.xml");
+            ASSERT_TRUE(vqt::WriteWholeFile(written, kSmall));
+            std::string why = makeSymbolicLink(path, written);
+            if (!why.empty()) {
+                ADD_FAILURE() << "no symbolic link could be made: " << why;
+                continue;
+            }
+        } else {
+            ASSERT_TRUE(vqt::WriteWholeFile(path, kSmall));
+            ASSERT_TRUE(SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY));
+        }
+        std::string resolved = finalPath(path);
+        vqt::ScratchLog log;
+        EXPECT_EQ(SetForceAppShutdown(path.c_str(), FALSE), 0u);
+        EXPECT_EQ(editorErrors(log), Texts());
+        EXPECT_EQ(savedAttribute(written.c_str(), "/Configuration/Property", "Value"), "FALSE");
+        if (c.link) {
+            EXPECT_EQ(finalPath(path), resolved) << "still a link to the target";
+            EXPECT_NE(resolved.find("target.xml"), std::string::npos) << resolved;
+        } else {
+            DWORD attributes = GetFileAttributesA(path.c_str());
+            EXPECT_NE(attributes, INVALID_FILE_ATTRIBUTES);
+            EXPECT_TRUE(attributes & FILE_ATTRIBUTE_READONLY) << attributes;
+        }
+        EXPECT_EQ(folderNames(dir.path()), c.link ? Texts({"config.xml", "target.xml"})
+                                                  : Texts({"config.xml"}));
+    }
 }

@@ -162,6 +162,7 @@ TEST_F(WholeRun, SetupExitCodesPassThroughAnd17006Becomes20001)
                            std::to_string(c.setup)));
         EXPECT_EQ(logHas("[INFO] Office application : WINWORD.exe running."), c.listed)
             << c.setup;
+        EXPECT_FALSE(logHas("CheckInstalledState")) << "only a setup that ended with 0 is checked";
         EXPECT_FALSE(vqt::DirExistsA(work.file("Office365")));
         vqt::RunProgram("taskkill /f /im WINWORD.exe", NULL, 10000, NULL);
     }
@@ -210,6 +211,27 @@ TEST_F(WholeRun, UnparsableDocumentEndsWithThirteen)
     EXPECT_EQ(run("-xml config.xml -odt odt.exe"), 13u);
     EXPECT_TRUE(logHas("[ERROR] Unable to open configuration XML file."));
     EXPECT_EQ(lastRunLine(), "[INFO] Exit Code : 13");
+}
+
+/* Another program holds the document open, so the rewrite cannot be saved:
+ * the run ends with 13 before setup, and setup never sees the unmodified
+ * document that might remove what the rewrite keeps. */
+TEST_F(WholeRun, DocumentThatCannotBeSavedEndsWithThirteenBeforeSetup)
+{
+    ASSERT_TRUE(vqt::PrepareStandinTool(work.path(), vqt::SetupBehaviour()));
+    HANDLE held = CreateFileA(work.file("config.xml").c_str(), GENERIC_READ, FILE_SHARE_READ, NULL,
+                              OPEN_EXISTING, 0, NULL);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    DWORD code = run("-xml config.xml -odt odt.exe -version 16.0.1");
+    CloseHandle(held);
+    EXPECT_EQ(code, 13u) << log();
+    EXPECT_TRUE(logHas("[ERROR] modifyAttribute : unable to save " + work.file("config.xml") +
+                       ". Error Code : "))
+        << log();
+    EXPECT_FALSE(logHas("setup.exe\" /configure")) << "setup was not started";
+    EXPECT_EQ(lastRunLine(), "[INFO] Exit Code : 13");
+    EXPECT_EQ(document(), sample);
+    EXPECT_FALSE(vqt::DirExistsA(work.file("Office365")));
 }
 
 TEST_F(WholeRun, OfficeApplicationOutsideTheStartupWindowEndsWith20001)
@@ -345,4 +367,206 @@ TEST_F(WholeRun, MissingResourceIdentifierIsAskedForAndTheRunGoesOn)
     EXPECT_FALSE(vqt::ReadAgentSz("SystemDetails", "VQAgentResourceID", &id)) << id;
     EXPECT_EQ(lastRunLine(), "[INFO] Exit Code : 0");
     DeleteFileA(document.c_str());
+}
+
+/* Setup ends with 0 and leaves a Click-to-Run state behind; the run reads
+ * it again and names what the rewritten document asked for and did not
+ * get. The exit code stays 0 in every case. The document asks for
+ * O365ProPlusRetail (de-de, en-us) and VisioProRetail (en-us), both without
+ * groove and lync. */
+TEST_F(WholeRun, CheckAfterSetupNamesWhatSetupLeftBehind)
+{
+    const std::string removing =
+        "<Configuration>\n  <Add OfficeClientEdition=\"64\">\n"
+        "    <Product ID=\"O365ProPlusRetail\"><Language ID=\"en-us\"/></Product>\n  </Add>\n"
+        "  <Remove>\n    <Product ID=\"ProjectProRetail\"/>\n  </Remove>\n</Configuration>\n";
+    struct Case {
+        const char *name;
+        vqt::ResultingState state;
+        std::string document;     /* "" = the sample */
+        Texts errors;             /* the check's ERROR lines */
+    };
+    vqt::ResultingState asked, productMissing, languageMissing, exclusionMissing, removedThere,
+        unreadable;
+    productMissing.write = true;
+    productMissing.productReleaseIds = "O365ProPlusRetail";
+    languageMissing.write = true;
+    languageMissing.modifier = "";
+    exclusionMissing.write = true;
+    exclusionMissing.excludedApps = "groove";
+    removedThere.write = true;
+    removedThere.productReleaseIds = "O365ProPlusRetail,VisioProRetail,ProjectProRetail";
+    unreadable.removeConfiguration = true;
+    const Case cases[] = {
+        {"everything as asked", asked, "", {}},
+        {"a product missing", productMissing, "",
+         {"[ERROR] CheckInstalledState : Product VisioProRetail is not installed."}},
+        {"a language missing", languageMissing, "",
+         {"[ERROR] CheckInstalledState : Language de-de of Product O365ProPlusRetail is not installed."}},
+        {"an exclusion not applied", exclusionMissing, "",
+         {"[ERROR] CheckInstalledState : ExcludeApp lync of Product O365ProPlusRetail is not applied.",
+          "[ERROR] CheckInstalledState : ExcludeApp lync of Product VisioProRetail is not applied."}},
+        {"a removed product still there", removedThere, removing,
+         {"[ERROR] CheckInstalledState : Product ProjectProRetail was removed by the document and is still installed."}},
+        {"the state unreadable", unreadable, "",
+         {"[ERROR] CheckInstalledState : unable to read the Click-to-Run state after setup. Error Code : 2"}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        DeleteFileA(logPath().c_str());
+        vqt::DeleteClickToRunKeys();
+        vqt::ClickToRunKeys keys;
+        keys.modifier = "O365ProPlusRetail.16_de-de_x-none";
+        ASSERT_TRUE(vqt::WriteClickToRunKeys(keys));
+        ASSERT_TRUE(vqt::WriteWholeFile(work.file("config.xml"),
+                                        c.document.empty() ? sample : c.document));
+        vqt::SetupBehaviour b;
+        b.state = c.state;
+        ASSERT_TRUE(vqt::PrepareStandinTool(work.path(), b));
+        EXPECT_EQ(run("-xml config.xml -odt odt.exe -version 16.0.1"), 0u) << log();
+        Texts errors, m = messages();
+        for (const std::string &line : m)
+            if (line.rfind("[ERROR] CheckInstalledState", 0) == 0)
+                errors.push_back(line);
+        EXPECT_EQ(errors, c.errors) << log();
+        bool allThere = std::find(m.begin(), m.end(),
+                                  "[INFO] CheckInstalledState : Click-to-Run holds what the "
+                                  "document asked for.") != m.end();
+        EXPECT_EQ(allThere, c.errors.empty());
+        if (!c.state.removeConfiguration) {
+            EXPECT_TRUE(logHas("[INFO] CheckInstalledState : installed now : Platform x64, "
+                               "ClientCulture en-us, Products "));
+        }
+        EXPECT_EQ(lastRunLine(), "[INFO] Exit Code : 0");
+    }
+}
+
+namespace {
+
+/* The file times of a path (creation, last write) as one text. */
+std::string fileTimes(const std::string &path)
+{
+    WIN32_FILE_ATTRIBUTE_DATA d;
+    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &d))
+        return "(none)";
+    return std::to_string(d.ftCreationTime.dwLowDateTime) + "/" +
+           std::to_string(d.ftLastWriteTime.dwHighDateTime) + ":" +
+           std::to_string(d.ftLastWriteTime.dwLowDateTime) + " attrs " +
+           std::to_string(d.dwFileAttributes);
+}
+
+/* The Click-to-Run values the runs read, as one text. */
+std::string clickToRunValues()
+{
+    std::string all;
+    const char *config = "SOFTWARE\\Microsoft\\Office\\ClickToRun\\Configuration";
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, config, 0, KEY_QUERY_VALUE | KEY_WOW64_64KEY, &key) != 0)
+        return "(no key)";
+    for (const char *name : {"Platform", "ProductReleaseIds", "ClientCulture",
+                             "O365ProPlusRetail.ExcludedApps"}) {
+        char value[1024] = "";
+        DWORD size = sizeof(value) - 1;
+        LONG rc = RegQueryValueExA(key, name, NULL, NULL, (BYTE *)value, &size);
+        all += std::string(name) + "=" + (rc == 0 ? value : "(none)") + ";";
+    }
+    RegCloseKey(key);
+    return all;
+}
+
+} // namespace
+
+/* -preview on the typical computer with Excel running outside the start-up
+ * window: the rewritten document and the summary are printed, and nothing
+ * was run, killed, extracted or changed. */
+TEST_F(WholeRun, PreviewPrintsTheRewriteAndChangesNothing)
+{
+    bool startup = GetTickCount64() <= 900000;
+    ASSERT_TRUE(vqt::PrepareStandinTool(work.path(), vqt::SetupBehaviour()));
+    vqt::StandInProcess excel(work, "EXCEL.exe");
+    ASSERT_TRUE(CreateDirectoryA(work.file("Office365").c_str(), NULL));
+    ASSERT_TRUE(vqt::WriteWholeFile(work.file("Office365\\earlier.txt"), "earlier run"));
+    std::string times = fileTimes(work.file("config.xml"));
+    std::string folderTimes = fileTimes(work.path());
+    std::string registry = clickToRunValues();
+    Sleep(50);
+
+    std::string out;
+    DWORD code = 0xFFFFFFFF;
+    std::string program = vqt::BinDir() + "\\vqprereqhandler.exe";
+    ASSERT_EQ(vqt::RunProgramWithOutput("\"" + program +
+                                            "\" -preview -xml config.xml -odt odt.exe -version "
+                                            "16.0.17328.20282",
+                                        work.path().c_str(), 10 * 60 * 1000, &code, &out),
+              0u);
+    EXPECT_EQ(code, 0u) << log();
+    /* The addresses that the agent's parameters print come first. */
+    std::string start = "==== " + work.file("config.xml") + " as a run would save it ====\n";
+    size_t at = out.find(start);
+    ASSERT_NE(at, std::string::npos) << out;
+    std::string expected = vqt::ReadWholeFile(kExpected);
+    EXPECT_EQ(out.compare(at + start.size(), expected.size(), expected), 0) << out;
+    std::string summary = out.substr(std::min(out.size(), at + start.size() + expected.size()));
+    for (const std::string &line :
+         Texts{"==== Preview of " + work.file("config.xml") +
+                   ": nothing on this computer was changed ====\n",
+               "Click-to-Run          : Platform x64, ClientCulture en-us, Products "
+               "O365ProPlusRetail, VisioProRetail\n",
+               "OfficeClientEdition   : \"32\" -> \"64\"\n",
+               "Version               : (not set) -> \"16.0.17328.20282\"\n",
+               "Products in the document:\n  O365ProPlusRetail : languages en-us; excluded (none)\n",
+               "Products after the rewrite:\n"
+               "  O365ProPlusRetail : languages de-de, en-us; excluded groove, lync\n"
+               "  VisioProRetail : languages en-us; excluded groove, lync\n",
+               "FORCEAPPSHUTDOWN      : TRUE -> FALSE\n",
+               std::string("Office applications   : EXCEL.exe running: ") +
+                   (startup ? "a run would close them"
+                            : "a run would leave them running and end with 20001"),
+               "Deployment tool       : " + work.file("odt.exe") + "\n"})
+        EXPECT_NE(summary.find(line), std::string::npos) << line << "\nin:\n" << summary;
+
+    EXPECT_FALSE(excel.ended(0)) << "Excel was not killed";
+    EXPECT_EQ(vqt::ReadToolCommandLine(work.path()), "") << "the tool was not run";
+    EXPECT_EQ(vqt::ReadWholeFile(work.file("Office365\\earlier.txt")), "earlier run")
+        << "nothing was deleted";
+    EXPECT_EQ(document(), sample);
+    EXPECT_EQ(fileTimes(work.file("config.xml")), times);
+    EXPECT_EQ(fileTimes(work.path()), folderTimes);
+    EXPECT_EQ(clickToRunValues(), registry);
+    EXPECT_FALSE(logHas("Inside execute Method")) << "nothing was started";
+    EXPECT_FALSE(logHas("Killing the process"));
+    EXPECT_EQ(lastRunLine(), "[INFO] Exit Code : 0");
+}
+
+/* The preview's exit codes: 2 for a missing document, 13 for one that does
+ * not parse or cannot be rewritten (no Add), 0 otherwise, also without a
+ * deployment tool. */
+TEST_F(WholeRun, PreviewExitCodes)
+{
+    struct Case { const char *args; const char *document; DWORD code; } cases[] = {
+        {"-preview -xml missing.xml", NULL, 2},
+        {"-xml config.xml -PREVIEW", "<Configuration><Add>", 13},
+        {"-preview -xml config.xml", "<Configuration><Updates/></Configuration>", 13},
+        {"-preview -xml config.xml", "", 0},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.args);
+        std::string text = c.document && *c.document ? c.document : sample;
+        ASSERT_TRUE(vqt::WriteWholeFile(work.file("config.xml"), text));
+        std::string out;
+        DWORD code = 0xFFFFFFFF;
+        ASSERT_EQ(vqt::RunProgramWithOutput("\"" + vqt::BinDir() + "\\vqprereqhandler.exe\" " +
+                                                c.args,
+                                            work.path().c_str(), 10 * 60 * 1000, &code, &out),
+                  0u);
+        EXPECT_EQ(code, c.code) << log();
+        EXPECT_EQ(document(), text);
+        size_t at = out.find(" as a run would save it ====\n<?xml version=\"1.0\" encoding=\"utf-8\"?>\n"
+                             "<Configuration>\n");
+        EXPECT_EQ(at != std::string::npos, c.code == 0) << out;
+        if (c.code == 0) {
+            EXPECT_NE(out.find("Deployment tool       : not given (\"-odt\"): a run would end with 2"),
+                      std::string::npos) << out;
+        }
+    }
 }

@@ -24,6 +24,16 @@ std::string SetupSettingsText(const SetupBehaviour &b)
     s += "WarningLimitMs=" + std::to_string(b.warningLimitMs) + "\r\n";
     if (!b.spawn.empty())
         s += "Spawn=\"" + b.spawn + "\"\r\n";
+    const ResultingState &st = b.state;
+    s += "[state]\r\nWrite=" + std::string(st.write ? "1" : "0") + "\r\n";
+    s += "RemoveConfiguration=" + std::string(st.removeConfiguration ? "1" : "0") + "\r\n";
+    const std::pair<const char *, const std::string *> values[] = {
+        {"ProductReleaseIds", &st.productReleaseIds}, {"ClientCulture", &st.clientCulture},
+        {"ExcludedApps", &st.excludedApps},           {"Original", &st.original},
+        {"Modifier", &st.modifier}};
+    for (const auto &v : values)
+        if (*v.second != "\x01")
+            s += std::string(v.first) + "=\"" + *v.second + "\"\r\n";
     return s;
 }
 

@@ -20,6 +20,19 @@
 
 namespace vqt {
 
+/* The Click-to-Run state that setup_standin.exe leaves in the registry
+ * (64-bit view) when write is set; each value is written only when it is
+ * given (not "\x01"). removeConfiguration deletes the Configuration key. */
+struct ResultingState {
+    bool write = false;
+    bool removeConfiguration = false;
+    std::string productReleaseIds = "\x01";
+    std::string clientCulture = "\x01";
+    std::string excludedApps = "\x01";
+    std::string original = "\x01";
+    std::string modifier = "\x01";
+};
+
 /* What setup_standin.exe does when started with /configure. */
 struct SetupBehaviour {
     int exitCode = 0;            /* exit code of a plain run */
@@ -30,6 +43,7 @@ struct SetupBehaviour {
     int clickedExitCode = 0;     /* exit code after the button was pressed */
     DWORD warningLimitMs = 120000; /* give up waiting for a press (exitCode) */
     std::string spawn;           /* command line started (and left running) before exiting */
+    ResultingState state;        /* the Click-to-Run state it leaves */
 };
 
 /* The settings file text for a behaviour (setup_settings.ini). */

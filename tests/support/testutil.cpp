@@ -128,16 +128,25 @@ std::vector<std::string> SplitLines(const std::string &text)
     return lines;
 }
 
-DWORD RunProgram(const std::string &cmdline, const char *cwd, DWORD timeoutMs,
-                 DWORD *exitCode)
+/* Starts cmdline; with `output` set its standard output goes to that file
+ * handle (inherited), its other handles stay the test's. */
+static DWORD startAndWait(const std::string &cmdline, const char *cwd, DWORD timeoutMs,
+                          DWORD *exitCode, HANDLE output)
 {
     STARTUPINFOA si;
     PROCESS_INFORMATION pi;
     ZeroMemory(&si, sizeof(si));
     si.cb = sizeof(si);
+    if (output) {
+        si.dwFlags = STARTF_USESTDHANDLES;
+        si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+        si.hStdOutput = output;
+        si.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+    }
     std::vector<char> cmd(cmdline.begin(), cmdline.end());
     cmd.push_back('\0');
-    if (!CreateProcessA(NULL, cmd.data(), NULL, NULL, FALSE, 0, NULL, cwd, &si, &pi))
+    if (!CreateProcessA(NULL, cmd.data(), NULL, NULL, output ? TRUE : FALSE, 0, NULL, cwd, &si,
+                        &pi))
         return GetLastError();
     DWORD rc = 0;
     if (WaitForSingleObject(pi.hProcess, timeoutMs) != WAIT_OBJECT_0) {
@@ -152,6 +161,34 @@ DWORD RunProgram(const std::string &cmdline, const char *cwd, DWORD timeoutMs,
         *exitCode = code;
     CloseHandle(pi.hThread);
     CloseHandle(pi.hProcess);
+    return rc;
+}
+
+DWORD RunProgram(const std::string &cmdline, const char *cwd, DWORD timeoutMs,
+                 DWORD *exitCode)
+{
+    return startAndWait(cmdline, cwd, timeoutMs, exitCode, NULL);
+}
+
+DWORD RunProgramWithOutput(const std::string &cmdline, const char *cwd, DWORD timeoutMs,
+                           DWORD *exitCode, std::string *output)
+{
+    output->clear();
+    char folder[MAX_PATH], name[MAX_PATH];
+    if (!GetTempPathA(MAX_PATH, folder) || !GetTempFileNameA(folder, "vqo", 0, name))
+        return GetLastError();
+    SECURITY_ATTRIBUTES sa = {sizeof(sa), NULL, TRUE};
+    HANDLE file = CreateFileA(name, GENERIC_WRITE, FILE_SHARE_READ, &sa, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, NULL);
+    if (file == INVALID_HANDLE_VALUE) {
+        DWORD e = GetLastError();
+        DeleteFileA(name);
+        return e;
+    }
+    DWORD rc = startAndWait(cmdline, cwd, timeoutMs, exitCode, file);
+    CloseHandle(file);
+    ReadWholeFile(name, output);
+    DeleteFileA(name);
     return rc;
 }
 

@@ -43,6 +43,9 @@ std::vector<std::string> SplitLines(const std::string &text);
  * (WAIT_TIMEOUT when it had to be killed). */
 DWORD RunProgram(const std::string &cmdline, const char *cwd, DWORD timeoutMs,
                  DWORD *exitCode);
+/* The same, with the program's standard output collected into *output. */
+DWORD RunProgramWithOutput(const std::string &cmdline, const char *cwd, DWORD timeoutMs,
+                           DWORD *exitCode, std::string *output);
 
 /* Registry set-up under HKEY_LOCAL_MACHINE etc. `view` is 0, KEY_WOW64_32KEY
  * or KEY_WOW64_64KEY. */
