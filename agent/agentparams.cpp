@@ -4,6 +4,7 @@
  * values. The record is written here, on the main thread, before any
  * request, and only read afterwards. */
 #include "agent/agentparams.h"
+#include "agent/certfingerprint.h"
 #include "agent/cryptokeys.h"
 #include "agent/domaininfo.h"
 #include "agent/log.h"
@@ -78,6 +79,7 @@ void ResetAgentParameters(void)
     char **texts[] = {
         &p->VQServerName, &p->VQServerInstalledTime, &p->VQServerFlatName, &p->VQServerIPAddress,
         &p->VQServerSecIPAddress, &p->VQLastAccessName, &p->VQServerProtocol,
+        &p->VQServerCertThumbprint, &p->DistributionServerCertThumbprint,
         &p->EnableDistributionServer, &p->DistributionServerName, &p->DistributionServerFlatName,
         &p->DistributionLastAccessName, &p->DistributionServerIPAddress,
         &p->DistributionServerSecIPAddress, &p->DistributionServerProtocol, &p->VQAgentVersion,
@@ -142,6 +144,12 @@ DWORD InitializeServerDetailsFromRegistry(void)
     protocolOrHttp(&p->VQServerProtocol);
     p->ActiveServerPort =
         !lstrcmpiA(p->VQServerProtocol, "http") ? p->VQServerPort : p->VQServerSecurePort;
+    /* Opt-in certificate checks: a missing value keeps the agent as it
+     * always was, so a missing value is not an error. */
+    readSz(VQ_SERVERINFO_KEY, "VQServerCertThumbprint", &p->VQServerCertThumbprint);
+    if (ReadDwordRegistryData(HKEY_LOCAL_MACHINE, VQ_SERVERINFO_KEY, "VQVerifyServerCertificate",
+                              &p->VQVerifyServerCertificate) != 0)
+        p->VQVerifyServerCertificate = 0;
     return 0;
 }
 
@@ -182,6 +190,7 @@ DWORD InitializeDSServerDetailsFromRegistry(void)
      * the agent key is brought in line first, then read back. */
     writeValue(HKEY_LOCAL_MACHINE, VQ_SERVERINFO_KEY, "DistributionServerProtocol",
                p->VQServerProtocol, REG_SZ);
+    readSz(VQ_SERVERINFO_KEY, "DistributionServerCertThumbprint", &p->DistributionServerCertThumbprint);
     readSz(VQ_SERVERINFO_KEY, "DistributionServerProtocol", &p->DistributionServerProtocol);
     protocolOrHttp(&p->DistributionServerProtocol);
     p->ActiveDistributionServerPort = !lstrcmpiA(p->DistributionServerProtocol, "http")
@@ -479,6 +488,37 @@ void LogAgentParameters(void)
     LogInfo(kStars);
 }
 
+static void logMode(const char *server, const char *valueName, BOOL managementServer)
+{
+    const char *text = managementServer ? gv_agentParams.VQServerCertThumbprint
+                                        : gv_agentParams.DistributionServerCertThumbprint;
+    BOOL verify = gv_agentParams.VQVerifyServerCertificate == 1;
+    BYTE pin[VQ_CERT_HASH_BYTES];
+    const char *verified = verify ? ", and verified by Windows" : "";
+    if (text && !ParseCertFingerprint(text, pin)) {
+        LogError("LogServerCertificateModes : %s : the value %s \"%s\" is not a SHA-256 fingerprint of 64 "
+                 "hex digits; every HTTPS request to this server fails \n", server, valueName, text);
+    } else if (text) {
+        char shown[VQ_CERT_HASH_TEXT_CHARS];
+        FormatCertFingerprint(pin, shown);
+        LogInfo("LogServerCertificateModes : %s : certificate pinned to SHA-256 %s%s \n", server, shown,
+                verified);
+    } else if (verify) {
+        LogInfo("LogServerCertificateModes : %s : certificate verified by Windows (authority, name and date) \n",
+                server);
+    } else {
+        LogInfo("LogServerCertificateModes : %s : any certificate accepted, none is checked \n", server);
+    }
+}
+
+void LogServerCertificateModes(void)
+{
+    logMode("Management server", "VQServerCertThumbprint", TRUE);
+    const char *enabled = gv_agentParams.EnableDistributionServer;
+    if (enabled && _stricmp(enabled, "yes") == 0)
+        logMode("Distribution server", "DistributionServerCertThumbprint", FALSE);
+}
+
 void RouteViaDistributionServer(void)
 {
     AgentParameters *p = &gv_agentParams;
@@ -488,6 +528,7 @@ void RouteViaDistributionServer(void)
     if (p->DistributionServerSecIPAddress)
         setText(&p->VQServerSecIPAddress, p->DistributionServerSecIPAddress);
     setText(&p->VQLastAccessName, p->DistributionLastAccessName);
+    setText(&p->VQServerCertThumbprint, p->DistributionServerCertThumbprint);
     setText(&p->ProxyEnabled, "NO");
 }
 
@@ -549,6 +590,7 @@ DWORD InitializeAgentParameters(void)
         LogInfo("Enable Distribution Server Route                       -> %d \n", (int)p->EnableDSRoute);
         LogInfo(kStars);
     }
+    LogServerCertificateModes();
 
     DWORD imaged = 0;
     if (ReadDwordRegistryData(HKEY_LOCAL_MACHINE, VQ_AGENT_KEY, "ImagedComputer", &imaged) == 0 &&

@@ -30,6 +30,13 @@ struct AgentParameters {
     int VQServerSecurePort;
     char *VQServerProtocol;
     int ActiveServerPort;
+    /* SHA-256 fingerprint of the certificate the server must present over
+     * HTTPS, as the administrator wrote it ("VQServerCertThumbprint");
+     * NULL when not set. */
+    char *VQServerCertThumbprint;
+    /* "VQVerifyServerCertificate" 1: Windows checks authority, name and
+     * date of both servers' certificates; 0 (missing): they are accepted. */
+    DWORD VQVerifyServerCertificate;
 
     /* Distribution server (ServerInfo key; the flag in the agent key). */
     char *EnableDistributionServer;
@@ -42,6 +49,7 @@ struct AgentParameters {
     char *DistributionServerSecIPAddress;
     char *DistributionServerProtocol;
     int ActiveDistributionServerPort;
+    char *DistributionServerCertThumbprint;   /* as VQServerCertThumbprint */
 
     /* Agent, customer and transfer values (agent key). */
     char *VQAgentVersion;
@@ -107,7 +115,14 @@ DWORD InitializeProxyDetails(void);
  * only when it is enabled). */
 void LogAgentParameters(void);
 
-/* Points the management-server fields at the distribution server and
+/* The INFO lines that tell, at start-up, which mode each server is in:
+ * pinned with its fingerprint, verified by Windows, or any certificate
+ * accepted; an ERROR line for a fingerprint that cannot be read. The
+ * distribution server's line only when it is enabled. */
+void LogServerCertificateModes(void);
+
+/* Points the management-server fields at the distribution server (its
+ * certificate fingerprint included: the requests then reach its host) and
  * turns the proxy off; ports and protocol stay. */
 void RouteViaDistributionServer(void);
 

@@ -148,6 +148,9 @@ LONG RunDeployment(int argc, char **argv, DWORD workDirBufferChars)
 
     ParseArguments(argc, argv, workDirBufferChars);
     LogInfo("Office 365 Installer v%.2f for Cloud users\n", 1.0);
+    /* The parameters' own lines went nowhere; the servers' certificate
+     * modes are worth a line in this log. */
+    LogServerCertificateModes();
     /* Every path of the run, the folder it deletes included, lies in the
      * working directory: without it the run must not touch any file. */
     bool haveWorkDir = !rc.currentDirectory.empty();

@@ -6,6 +6,7 @@
 #include "net/httpengine.h"
 #include "net/httperrortext.h"
 #include "net/retryrule.h"
+#include "net/servertrust.h"
 #include "agent/agentparams.h"
 #include "agent/log.h"
 #include "agent/sysinfo.h"
@@ -130,16 +131,17 @@ static DWORD openRequest(BOOL useProxy, const char *protocol, const wchar_t *ser
         ok = WinHttpSetOption(request, WINHTTP_OPTION_CONNECT_TIMEOUT, &timeout, sizeof(timeout));
     }
     if (ok && isHttps(protocol)) {
-        DWORD security = 0;
-        DWORD size = sizeof(security);
-        /* A failed query leaves 0: the ignore flags are set all the same. */
-        WinHttpQueryOption(request, WINHTTP_OPTION_SECURITY_FLAGS, &security, &size);
-        security |= SECURITY_FLAG_IGNORE_UNKNOWN_CA | SECURITY_FLAG_IGNORE_CERT_WRONG_USAGE |
-                    SECURITY_FLAG_IGNORE_CERT_CN_INVALID | SECURITY_FLAG_IGNORE_CERT_DATE_INVALID;
-        ok = WinHttpSetOption(request, WINHTTP_OPTION_SECURITY_FLAGS, &security, sizeof(security));
-        if (ok)
+        const ServerTrust *trust = CurrentRequestTrust();
+        DWORD error = ApplyCertificateFlags(request, trust);
+        if (error != 0) {
+            SetLastError(error);
+            ok = FALSE;
+        } else if (trust && trust->verify) {
+            LogDebug("GetInternetRequestHandle :  The server's certificate is verified by Windows. \n");
+        } else {
             LogDebug("GetInternetRequestHandle :  The request is updated with the internet option "
                      "security flags. \n");
+        }
     }
     if (ok && useProxy && wideLength(proxyUser) >= VQ_NET_MIN_PROXY_CREDENTIAL_CHARS) {
         ok = WinHttpSetOption(request, WINHTTP_OPTION_PROXY_USERNAME, (void *)proxyUser,
@@ -160,9 +162,9 @@ static DWORD openRequest(BOOL useProxy, const char *protocol, const wchar_t *ser
 /* Outcome of the send loop. */
 enum SendOutcome { SEND_RESPONSE, SEND_REOPEN, SEND_FAILED };
 
-static SendOutcome sendLoop(const wchar_t *server, DWORD requestType, BOOL acceptGzip,
-                            BOOL reopened, DWORD resendWaitMs, RequestHandles *handles,
-                            DWORD *error)
+static SendOutcome sendLoop(const char *protocol, const wchar_t *server, DWORD requestType,
+                            BOOL acceptGzip, BOOL reopened, DWORD resendWaitMs,
+                            RequestHandles *handles, DWORD *error)
 {
     static const wchar_t kGzipHeader[] = L"Accept-Encoding: gzip";
     for (int attempt = 0; attempt < VQ_NET_MAX_SEND_ATTEMPTS;) {
@@ -198,6 +200,14 @@ static SendOutcome sendLoop(const wchar_t *server, DWORD requestType, BOOL accep
             LogError("GetInternetRequestHandle :  Error in WinHttpSendRequest -> %d \n", (int)*error);
             HttpGetLastError(*error);
             return SEND_FAILED;
+        }
+        /* The connection is up and the certificate known: a pinned server
+         * must have presented its own before any answer is read. */
+        if (isHttps(protocol)) {
+            *error = CheckPinnedCertificate(handles->request, CurrentRequestTrust(), server,
+                                            "GetInternetRequestHandle");
+            if (*error != 0)
+                return SEND_FAILED;
         }
         if (WinHttpReceiveResponse(handles->request, NULL))
             return SEND_RESPONSE;
@@ -284,6 +294,8 @@ DWORD GetInternetRequestHandle(BOOL useProxy, const char *protocol, const wchar_
     LogDebug("@@@@@@@@ Inside GetInternetRequestHandle Method @@@@@@@@ \n");
     if (!handles)
         return ERROR_INVALID_PARAMETER;
+    if (isHttps(protocol) && RefuseUnreadablePin(CurrentRequestTrust(), server, "GetInternetRequestHandle"))
+        return ERROR_WINHTTP_SECURE_FAILURE;
     BOOL reopened = FALSE;
     for (;;) {
         DWORD error = openRequest(useProxy, protocol, server, port, proxyServer, proxyBypass,
@@ -291,8 +303,8 @@ DWORD GetInternetRequestHandle(BOOL useProxy, const char *protocol, const wchar_
                                   handles);
         if (error != 0)
             return error;
-        SendOutcome outcome = sendLoop(server, requestType, acceptGzip, reopened, resendWaitMs,
-                                       handles, &error);
+        SendOutcome outcome = sendLoop(protocol, server, requestType, acceptGzip, reopened,
+                                       resendWaitMs, handles, &error);
         if (outcome == SEND_FAILED)
             return error;
         if (outcome == SEND_RESPONSE)

@@ -42,8 +42,13 @@ struct RequestHandles {
 void InitRequestHandles(RequestHandles *handles);
 
 /* Opens, configures and sends one request and receives its response.
- * `protocol` "https" in any case makes it a secure request whose
- * certificate is not checked; anything else is plain HTTP. GET_DATA
+ * `protocol` "https" in any case makes it a secure request; its
+ * certificate is checked only as the calling thread's request trust
+ * (servertrust.h, set by the router) demands: by Windows when verification
+ * is on, against the pinned fingerprint after the send (a mismatch is
+ * ERROR_WINHTTP_SECURE_FAILURE, no answer read), and not at all otherwise.
+ * An unreadable pin fails the request with ERROR_WINHTTP_SECURE_FAILURE
+ * before anything is opened. Anything else is plain HTTP. GET_DATA
  * requests get the agent's connect and receive time-outs, other types keep
  * WinHTTP's. `resendWaitMs` is the pause before a resend the server asked
  * for (VQ_NET_RESEND_WAIT_MS in the product).

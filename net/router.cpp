@@ -1,7 +1,7 @@
 /* The request router. Each request is tried first at the server's last
  * access name; when that fails with a result that points at a wrong or
- * unreachable address (name not resolved, no connection, time-out, bad URL
- * or bad request) the IP address, the secondary IP address, the server name
+ * unreachable address (name not resolved, no connection, time-out, bad URL,
+ * bad request, or a certificate that is not the pinned one) the IP address, the secondary IP address, the server name
  * and the flat name follow in that order. Any other answer of a server is
  * final: trying another address of the same server would only repeat it. */
 #include "net/router.h"
@@ -9,6 +9,7 @@
 #include "net/download.h"
 #include "net/httpengine.h"
 #include "net/netlimits.h"
+#include "net/servertrust.h"
 #include "net/upload.h"
 #include "agent/agentparams.h"
 #include "agent/log.h"
@@ -40,10 +41,14 @@ struct RouteTarget {
     DWORD mode;
 };
 
+/* A certificate that is not the pinned one (ERROR_WINHTTP_SECURE_FAILURE)
+ * means this address reached someone else: the next address may reach the
+ * server itself. */
 static BOOL isFallbackResult(DWORD result)
 {
     return result == ERROR_WINHTTP_NAME_NOT_RESOLVED || result == ERROR_WINHTTP_CANNOT_CONNECT ||
-           result == ERROR_WINHTTP_TIMEOUT || result == ERROR_WINHTTP_INVALID_URL || result == 400;
+           result == ERROR_WINHTTP_TIMEOUT || result == ERROR_WINHTTP_INVALID_URL || result == 400 ||
+           result == ERROR_WINHTTP_SECURE_FAILURE;
 }
 
 static BOOL isSuccess(DWORD result)
@@ -226,6 +231,11 @@ DWORD AgentSendRequest(const char *url, const char *data, char **out, DWORD requ
         t.proxyBypass = wideOrNull(p->ProxyByPass);
     }
 
+    /* Every try of this call meets the chosen server's certificate demands. */
+    ServerTrust trust;
+    ServerTrustFor(t.toManagementServer, &trust);
+    const ServerTrust *previousTrust = SetRequestTrust(&trust);
+
     enum { LAST = 0, IP = 1, SECONDARY = 2, NAME = 3, FLAT = 4 };
     int answered = -1;   /* the address whose try is the result */
     if (t.url) {
@@ -259,6 +269,7 @@ DWORD AgentSendRequest(const char *url, const char *data, char **out, DWORD requ
     } else {
         result = ERROR_NOT_ENOUGH_MEMORY;
     }
+    SetRequestTrust(previousTrust);
     if (answered >= 0 && isSuccess(result))
         rememberAddress(t.toManagementServer, address[answered]);
 

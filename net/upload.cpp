@@ -1,12 +1,14 @@
 /* Uploads. Both operations open their own session, connection and POST
  * request with the engine's settings (user agent, proxy and its
- * credentials, secure protocols, ignored certificate errors) and follow the
+ * credentials, secure protocols, the certificate demands of servertrust.h:
+ * a pinned server gets the body only after its certificate passed) and follow the
  * engine's retry rule, except that a reopen replaces only the request
  * handle. The body is the data as it is: no multipart framing. */
 #include "net/upload.h"
 #include "net/httpengine.h"
 #include "net/httperrortext.h"
 #include "net/retryrule.h"
+#include "net/servertrust.h"
 #include "agent/agentparams.h"
 #include "agent/fileutil.h"
 #include "agent/log.h"
@@ -51,13 +53,16 @@ static DWORD configure(const UploadSpec *job, const char *protocol, BOOL useProx
         ok = WinHttpSetOption(request, WINHTTP_OPTION_CONNECT_TIMEOUT, &timeout, sizeof(timeout));
     }
     if (ok && isHttps(protocol)) {
-        DWORD security = 0;
-        DWORD size = sizeof(security);
-        WinHttpQueryOption(request, WINHTTP_OPTION_SECURITY_FLAGS, &security, &size);
-        security |= VQ_NET_IGNORE_CERT_FLAGS;
-        ok = WinHttpSetOption(request, WINHTTP_OPTION_SECURITY_FLAGS, &security, sizeof(security));
-        if (ok)
+        const ServerTrust *trust = CurrentRequestTrust();
+        DWORD error = ApplyCertificateFlags(request, trust);
+        if (error != 0) {
+            SetLastError(error);
+            ok = FALSE;
+        } else if (trust && trust->verify) {
+            LogDebug("%s :  The server's certificate is verified by Windows. \n", job->name);
+        } else {
             LogDebug("%s :  The request is updated with the internet option security flags. \n", job->name);
+        }
     }
     if (ok && useProxy && proxyUser && wcslen(proxyUser) >= VQ_NET_MIN_PROXY_CREDENTIAL_CHARS) {
         ok = WinHttpSetOption(request, WINHTTP_OPTION_PROXY_USERNAME, (void *)proxyUser,
@@ -75,9 +80,45 @@ static DWORD configure(const UploadSpec *job, const char *protocol, BOOL useProx
     return 0;
 }
 
+/* The pin check between the request's headers and its body: the body goes
+ * out only to the pinned certificate. 0 when no pin applies or it matched. */
+static DWORD checkPin(const UploadSpec *job, const char *protocol, const wchar_t *server,
+                      HINTERNET request)
+{
+    if (!isHttps(protocol))
+        return 0;
+    return CheckPinnedCertificate(request, CurrentRequestTrust(), server, job->name);
+}
+
+static BOOL isPinned(const char *protocol)
+{
+    const ServerTrust *trust = isHttps(protocol) ? CurrentRequestTrust() : NULL;
+    return trust && trust->pinned;
+}
+
+/* Writes the whole of `data` as the body of a sent request. */
+static BOOL writeAll(HINTERNET request, const char *data, DWORD size)
+{
+    DWORD done = 0;
+    while (done < size) {
+        DWORD written = 0;
+        if (!WinHttpWriteData(request, data + done, size - done, &written))
+            return FALSE;
+        if (written == 0) {
+            SetLastError(ERROR_WINHTTP_CONNECTION_ERROR);
+            return FALSE;
+        }
+        done += written;
+    }
+    return TRUE;
+}
+
 /* Sends the request with the file as its body, in blocks. FALSE when the
- * send itself failed (the error is the thread's last error). */
-static BOOL sendFile(const UploadSpec *job, HINTERNET request)
+ * send itself failed (the error is the thread's last error); *pinError is
+ * set, and nothing of the file written, when the server's certificate is
+ * not the pinned one. */
+static BOOL sendFile(const UploadSpec *job, const char *protocol, const wchar_t *server,
+                     HINTERNET request, DWORD *pinError)
 {
     wchar_t *widePath = NULL;
     ChangeToWideStr(job->filePath, &widePath);
@@ -99,7 +140,9 @@ static BOOL sendFile(const UploadSpec *job, HINTERNET request)
     BOOL sent = WinHttpSendRequest(request, header, (DWORD)-1L, WINHTTP_NO_REQUEST_DATA, 0,
                                    job->postSize, 0);
     DWORD error = sent ? 0 : GetLastError();
-    DWORD left = job->postSize;
+    if (sent)
+        *pinError = checkPin(job, protocol, server, request);
+    DWORD left = *pinError == 0 ? job->postSize : 0;
     while (sent && left > 0) {
         size_t want = left < job->blockSize ? left : job->blockSize;
         size_t got = fread(block, 1, want, file);
@@ -219,6 +262,8 @@ static DWORD post(const UploadSpec *job, BOOL useProxy, const char *protocol, co
                   const wchar_t *proxyUser, const wchar_t *proxyPassword, const wchar_t *url,
                   char **out, DWORD resendWaitMs)
 {
+    if (isHttps(protocol) && RefuseUnreadablePin(CurrentRequestTrust(), server, job->name))
+        return ERROR_WINHTTP_SECURE_FAILURE;
     HINTERNET session;
     if (useProxy) {
         LogInfo("%s : Proxy Server Name : %S \n", job->name, proxyServer ? proxyServer : L"");
@@ -263,8 +308,9 @@ static DWORD post(const UploadSpec *job, BOOL useProxy, const char *protocol, co
     BOOL received = FALSE;
     for (int attempt = 0; result == 0 && !received && attempt < VQ_NET_MAX_SEND_ATTEMPTS;) {
         BOOL sent;
+        DWORD pinError = 0;
         if (job->fromFile) {
-            sent = sendFile(job, request);
+            sent = sendFile(job, protocol, server, request, &pinError);
         } else {
             if (job->requestType == SEND_DATA) {
                 DWORD timeout = gv_agentParams.HTTPRequestTimeout;
@@ -283,8 +329,22 @@ static DWORD post(const UploadSpec *job, BOOL useProxy, const char *protocol, co
                          (int)error);
                 HttpGetLastError(error);
             }
-            sent = WinHttpSendRequest(request, WINHTTP_NO_ADDITIONAL_HEADERS, 0, (void *)job->data,
-                                      job->postSize, job->postSize, 0);
+            if (isPinned(protocol)) {
+                /* Headers first: the data goes out only after the pin check. */
+                sent = WinHttpSendRequest(request, WINHTTP_NO_ADDITIONAL_HEADERS, 0,
+                                          WINHTTP_NO_REQUEST_DATA, 0, job->postSize, 0);
+                if (sent)
+                    pinError = checkPin(job, protocol, server, request);
+                if (sent && pinError == 0)
+                    sent = writeAll(request, job->data, job->postSize);
+            } else {
+                sent = WinHttpSendRequest(request, WINHTTP_NO_ADDITIONAL_HEADERS, 0, (void *)job->data,
+                                          job->postSize, job->postSize, 0);
+            }
+        }
+        if (pinError != 0) {
+            result = pinError;
+            break;
         }
         NetRetryAction action;
         DWORD error = 0;

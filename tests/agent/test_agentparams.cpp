@@ -307,6 +307,47 @@ TEST_F(AgentParams, RouteViaDistributionServerReplacesTheServerAndDropsTheProxy)
     EXPECT_TRUE(log.has("[INFO] Enable Distribution Server Route                       -> 1 \n"));
 }
 
+TEST_F(AgentParams, CertificateValuesAreOptInAndFollowTheDistributionRoute)
+{
+    const char pinA[] = "ca406e903de2b1424db7f0d2a46c1ddf70ce8cadde86f6b306ab44e7355081d2";
+    const char pinB[] = "E9:1C:A3:63:D8:4F:36:11:01:49:8A:D2:8B:28:5C:20:62:32:DD:92:77:29:84:7C:93:EC:B8:50:D3:FC:63:71";
+    const std::vector<vqt::AgentValue> ds = {
+        Sz("", "EnableDistributionServer", "yes"), Sz("ServerInfo", "DistributionServerName", "ds1"),
+        Sz("ServerInfo", "DistributionServerPort", "9090")};
+    struct CertCase {
+        std::vector<vqt::AgentValue> values;
+        const char *managementPin;
+        const char *distributionPin;
+        DWORD verify;
+    };
+    std::vector<vqt::AgentValue> both = ds;
+    both.push_back(Sz("ServerInfo", "VQServerCertThumbprint", pinA));
+    both.push_back(Sz("ServerInfo", "DistributionServerCertThumbprint", pinB));
+    both.push_back(Dword("ServerInfo", "VQVerifyServerCertificate", 1));
+    std::vector<vqt::AgentValue> routed = both;
+    routed.push_back(Sz("", "EnableDSRoute", "yes"));
+    const CertCase cases[] = {
+        {{}, NULL, NULL, 0},
+        /* The distribution server's value is read only when it is enabled. */
+        {{Sz("ServerInfo", "DistributionServerCertThumbprint", pinB)}, NULL, NULL, 0},
+        {both, pinA, pinB, 1},
+        /* Routed through the distribution server, its requests meet its pin. */
+        {routed, pinB, pinB, 1},
+    };
+    for (const CertCase &c : cases) {
+        ResetAgentParameters();
+        vqt::ScratchLog log;
+        ASSERT_EQ(init(c.values), 0u);
+        const AgentParameters &p = gv_agentParams;
+        EXPECT_EQ(str(p.VQServerCertThumbprint), str(c.managementPin));
+        EXPECT_EQ(str(p.DistributionServerCertThumbprint), str(c.distributionPin));
+        EXPECT_EQ(p.VQVerifyServerCertificate, c.verify);
+        /* The mode lines come with the parameters. */
+        EXPECT_EQ(log.linesWith("LogServerCertificateModes : Management server : ").size(), 1u);
+        EXPECT_TRUE(log.linesWith("is not a SHA-256 fingerprint").empty());
+    }
+}
+
 TEST_F(AgentParams, DumpLinesInOrder)
 {
     vqt::ScratchLog log(VQ_LOG_LEVEL_INFO);
