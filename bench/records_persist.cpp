@@ -220,16 +220,43 @@ int main(int argc, char **argv)
     for (RowObject *r = GetTableDataByName("BENCH")->firstRow; r; r = r->next)
         statements[i++] = GenerateInsertQuery("BENCH", r);
     double generation = BenchNowMs() - t0;
-    t0 = BenchNowMs();
-    int saved = SaveTable("BENCH");
-    double ours = BenchNowMs() - t0;
-    t0 = BenchNowMs();
-    int failed = 0;
-    for (i = 0; i < saveRows; i++)
-        failed += !BenchSqliteExec(db, statements[i]);
-    double base = BenchNowMs() - t0;
+    /* Two rounds, in turned order (framework first, then the C API first),
+     * the best of each counted: a commit's cost is the disk's sync, which
+     * the machine's other work makes vary by minutes. Between the rounds
+     * both tables are emptied and the store's rows are new again. */
+    double ours = 0, base = 0;
+    int saved = 0, failed = 0;
+    for (int round = 0; round < 2; round++) {
+        if (round == 1) {
+            c = GetConnectionHandle("cparlodb");
+            ExecuteUpdate(c, "delete from BENCH");
+            ReleaseConnectionHandle("cparlodb");
+            BenchSqliteExec(db, "delete from BENCH");
+            for (RowObject *r = GetTableDataByName("BENCH")->firstRow; r; r = r->next)
+                r->flags = ROW_FLAG_NEW;
+        }
+        double frameworkMs = 0, apiMs = 0;
+        for (int side = 0; side < 2; side++) {
+            if ((side == 0) == (round == 0)) {
+                t0 = BenchNowMs();
+                saved = SaveTable("BENCH");
+                frameworkMs = BenchNowMs() - t0;
+            } else {
+                t0 = BenchNowMs();
+                for (i = 0; i < saveRows; i++)
+                    failed += !BenchSqliteExec(db, statements[i]);
+                apiMs = BenchNowMs() - t0;
+            }
+        }
+        printf("  save round %d (%s first): SaveTable %.1f ms, sqlite3_exec %.1f ms\n", round + 1,
+               round == 0 ? "SaveTable" : "sqlite3_exec", frameworkMs, apiMs);
+        if (round == 0 || frameworkMs < ours)
+            ours = frameworkMs;
+        if (round == 0 || apiMs < base)
+            base = apiMs;
+    }
     char what[64];
-    snprintf(what, sizeof what, "SaveTable of %d new rows", saveRows);
+    snprintf(what, sizeof what, "SaveTable of %d new rows (best of 2)", saveRows);
     report(what, ours, base, "sqlite3_exec, same INSERTs");
     printf("  SaveTable answered %d; C API failures %d; generating the INSERT texts alone %.1f ms\n", saved,
            failed, generation);

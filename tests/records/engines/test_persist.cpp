@@ -88,6 +88,11 @@ bool WatchConnection(const char *connectionName)
     g_watchedUpdate = inner->executeUpdate;
     g_watchProvider.name = "PERSISTWATCH";
     g_watchProvider.executeUpdate = watchedUpdate;
+    /* Both slots are taken (ODBC and SQLITE): the watcher takes the one
+     * of the provider this connection does not use. */
+    for (INT32 i = 0; i < CPARLO_PROVIDER_SLOTS; i++)
+        if (i != c->slot && GetDBProviderSlot(i))
+            UnloadDBProvider(GetDBProviderSlot(i)->name);
     RegisterDBProvider(&g_watchProvider);
     INT32 slot = LoadDBProviderByName("PERSISTWATCH");
     if (slot < 0)
