@@ -1,28 +1,31 @@
 /* Benchmark of table persistence on the embedded SQLite default, against
- * SQLite's C API in the same run:
- *  1. SaveTable of 10000 new rows (one INSERT each on the framework's ODBC
- *     connection) against the same INSERT texts through sqlite3_exec
- *     (target: at most 3x);
+ * SQLite's C API in the same run, on either provider of the default record:
+ * the framework's own SQLITE provider (SQLite's C API inside the framework,
+ * the default) or ODBC (the driver manager and the SQLite ODBC driver):
+ *  1. SaveTable of 10000 new rows (one INSERT each on the framework's
+ *     connection) against the same INSERT texts through sqlite3_exec;
  *  2. LoadTable of 100000 rows into the table store against the same
  *     SELECT stepped through sqlite3_step with every value copied into
- *     memory (target: at most 2x). The same SELECT through ODBC alone (the
- *     driver manager and the SQLite ODBC driver fetching blocks of rows into
- *     bound buffers, no framework code) is timed too: it is the floor any
- *     ODBC reader stands on, and LoadTable is also given against it.
+ *     memory. With ODBC, the same SELECT through ODBC alone (the driver
+ *     manager and the SQLite ODBC driver fetching blocks of rows into bound
+ *     buffers, no framework code) is timed too: it is the floor any ODBC
+ *     reader stands on, and LoadTable is also given against it.
  * Both sides do the same work the same way: every INSERT of the save runs
  * on its own, in autocommit (one transaction and commit per row, as
  * SaveTable does), and the C API's database is opened with the synchronous
  * and journal_mode settings the framework's connection reports, so that a
- * commit costs the same on both. The rows beyond the saved ones are put in
- * by one INSERT ... SELECT over a recursive WITH on each side (set-up, not
- * timed). The row counts are arguments, the figures above the defaults:
- *   records_persist [saved rows [loaded rows]]
+ * commit costs the same on both. The C API side links the very SQLite build
+ * the framework carries. The rows beyond the saved ones are put in by one
+ * INSERT ... SELECT over a recursive WITH on each side (set-up, not timed).
+ * The row counts and the provider are arguments, the figures above and
+ * SQLITE the defaults:
+ *   records_persist [saved rows [loaded rows [SQLITE|ODBC]]]
  * The framework starts with InitCParlo on a scratch root whose data folder
- * names the table BENCH and the default connection record of data/. It
- * needs the data source "vqcparlo": run it as
+ * names the table BENCH and the connection record. ODBC needs the data
+ * source "vqcparlo": run it as
  *   tests/fixtures/dbengines odbc build/dbengines
  *   ODBCSYSINI=$PWD/build/dbengines/odbc/sqlite ODBCINI=$PWD/build/dbengines/odbc/odbc.ini \
- *       ./run bench records_persist [saved [loaded]]
+ *       ./run bench records_persist 10000 100000 ODBC
  * The SQLite C API works on its own file beside the program. */
 #include "benchclock.h"
 #include "benchsqlite.h"
@@ -58,7 +61,7 @@ static bool writeFile(const std::string &path, const char *text)
 
 /* A root whose data folder defines BENCH(ID int key, NAME char(40), SCORE
  * double) on the default SQLite record. */
-static std::string prepareRoot()
+static std::string prepareRoot(bool odbc)
 {
     char temp[MAX_PATH];
     GetTempPathA(sizeof temp, temp);
@@ -74,7 +77,8 @@ static std::string prepareRoot()
               "</columns><primary-key><primary-key-column>ID</primary-key-column></primary-key></table>"
               "</data-dictionary>\n");
     writeFile(root + "\\data\\dsn_table_map.txt", "BENCH cparlodb\n");
-    writeFile(root + "\\data\\connparams.txt", "cparlo 0 vqcparlo cparlo NULL 0 cparlodb ODBC SQLITE NO\n");
+    writeFile(root + "\\data\\connparams.txt", odbc ? "cparlo 0 vqcparlo cparlo NULL 0 cparlodb ODBC SQLITE NO\n"
+                                                  : "cparlo 0 bench.db cparlo NULL 0 cparlodb SQLITE SQLITE NO\n");
     writeFile(root + "\\data\\loadtablelist.txt", "");
     return root;
 }
@@ -167,10 +171,12 @@ int main(int argc, char **argv)
     int loadRows = argc > 2 && atoi(argv[2]) > 0 ? atoi(argv[2]) : kDefaultLoaded;
     if (loadRows < saveRows)
         loadRows = saveRows;
-    std::string root = prepareRoot();
+    const bool odbc = argc > 3 && strcmp(argv[3], "ODBC") == 0;
+    std::string root = prepareRoot(odbc);
+    printf("provider: %s\n", odbc ? "ODBC (SQLite ODBC driver)" : "SQLITE (SQLite's C API in the framework)");
     if (!InitCParlo((char *)root.c_str())) {
-        printf("InitCParlo failed (see %s\\logs\\cparlo.log); is the data source vqcparlo set up? "
-               "(see the top of bench/records_persist.cpp)\n", root.c_str());
+        printf("InitCParlo failed (see %s\\logs\\cparlo.log)%s\n", root.c_str(),
+               odbc ? "; is the data source vqcparlo set up? (see the top of bench/records_persist.cpp)" : "");
         DeInitCParlo();
         return 1;
     }
@@ -214,16 +220,43 @@ int main(int argc, char **argv)
     for (RowObject *r = GetTableDataByName("BENCH")->firstRow; r; r = r->next)
         statements[i++] = GenerateInsertQuery("BENCH", r);
     double generation = BenchNowMs() - t0;
-    t0 = BenchNowMs();
-    int saved = SaveTable("BENCH");
-    double ours = BenchNowMs() - t0;
-    t0 = BenchNowMs();
-    int failed = 0;
-    for (i = 0; i < saveRows; i++)
-        failed += !BenchSqliteExec(db, statements[i]);
-    double base = BenchNowMs() - t0;
+    /* Two rounds, in turned order (framework first, then the C API first),
+     * the best of each counted: a commit's cost is the disk's sync, which
+     * the machine's other work makes vary by minutes. Between the rounds
+     * both tables are emptied and the store's rows are new again. */
+    double ours = 0, base = 0;
+    int saved = 0, failed = 0;
+    for (int round = 0; round < 2; round++) {
+        if (round == 1) {
+            c = GetConnectionHandle("cparlodb");
+            ExecuteUpdate(c, "delete from BENCH");
+            ReleaseConnectionHandle("cparlodb");
+            BenchSqliteExec(db, "delete from BENCH");
+            for (RowObject *r = GetTableDataByName("BENCH")->firstRow; r; r = r->next)
+                r->flags = ROW_FLAG_NEW;
+        }
+        double frameworkMs = 0, apiMs = 0;
+        for (int side = 0; side < 2; side++) {
+            if ((side == 0) == (round == 0)) {
+                t0 = BenchNowMs();
+                saved = SaveTable("BENCH");
+                frameworkMs = BenchNowMs() - t0;
+            } else {
+                t0 = BenchNowMs();
+                for (i = 0; i < saveRows; i++)
+                    failed += !BenchSqliteExec(db, statements[i]);
+                apiMs = BenchNowMs() - t0;
+            }
+        }
+        printf("  save round %d (%s first): SaveTable %.1f ms, sqlite3_exec %.1f ms\n", round + 1,
+               round == 0 ? "SaveTable" : "sqlite3_exec", frameworkMs, apiMs);
+        if (round == 0 || frameworkMs < ours)
+            ours = frameworkMs;
+        if (round == 0 || apiMs < base)
+            base = apiMs;
+    }
     char what[64];
-    snprintf(what, sizeof what, "SaveTable of %d new rows", saveRows);
+    snprintf(what, sizeof what, "SaveTable of %d new rows (best of 2)", saveRows);
     report(what, ours, base, "sqlite3_exec, same INSERTs");
     printf("  SaveTable answered %d; C API failures %d; generating the INSERT texts alone %.1f ms\n", saved,
            failed, generation);
@@ -299,8 +332,8 @@ int main(int argc, char **argv)
         FreeResultSet(set);
 
         t0 = BenchNowMs();
-        floorRows = odbcFloorRows();
-        double floor = BenchNowMs() - t0;
+        floorRows = odbc ? odbcFloorRows() : -1;
+        double floor = odbc ? BenchNowMs() - t0 : 0;
 
         printf("  round %d: LoadTable %.1f ms, sqlite3_step %.1f ms, ExecuteQuery %.1f ms, ODBC alone %.1f ms\n",
                round + 1, ours, base, fetch, floor);
@@ -317,11 +350,12 @@ int main(int argc, char **argv)
     report(what, loadBest, apiBest, "sqlite3_step into memory");
     printf("  LoadTable answered %d; rows: store %d, C API %d, ExecuteQuery %d, ODBC alone %ld\n", (int)loaded,
            storeRows, apiRows, queryRows, floorRows);
-    printf("  of which the framework's ODBC read (ExecuteQuery): %.1f ms; ODBC alone (driver manager and\n"
-           "  driver into bound buffers, not kept): %.1f ms, ratio %.2f against sqlite3_step;\n"
-           "  LoadTable against ODBC alone: ratio %.2f\n",
-           queryBest, floorBest, apiBest > 0 ? floorBest / apiBest : 0.0,
-           floorBest > 0 ? loadBest / floorBest : 0.0);
+    printf("  of which the provider's read (ExecuteQuery): %.1f ms, ratio %.2f against sqlite3_step\n", queryBest,
+           apiBest > 0 ? queryBest / apiBest : 0.0);
+    if (odbc)
+        printf("  ODBC alone (driver manager and driver into bound buffers, not kept): %.1f ms, ratio %.2f\n"
+               "  against sqlite3_step; LoadTable against ODBC alone: ratio %.2f\n",
+               floorBest, apiBest > 0 ? floorBest / apiBest : 0.0, floorBest > 0 ? loadBest / floorBest : 0.0);
     sqlite3_close(db);
     DeInitCParlo();
     return 0;

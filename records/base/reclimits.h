@@ -57,6 +57,12 @@
 /* Longest driver name read from a DSN list line, bytes. */
 #define ODBC_MAX_DRIVER_NAME       254
 
+/* ---- SQLite provider ---- */
+
+/* How long a statement waits for a lock another connection holds before it
+ * fails with "database is locked", milliseconds. */
+#define SQLITE_PROVIDER_BUSY_MS    5000
+
 /* ---- Data dictionary loader ---- */
 
 /* Bytes a file name of "datadictionary.txt" may take, terminator included:

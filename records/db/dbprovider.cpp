@@ -4,6 +4,7 @@
 #include "records/db/dbprovider.h"
 #include "records/db/connparams.h"
 #include "records/db/odbcadapter.h"
+#include "records/db/sqliteprovider.h"
 #include "records/base/reclimits.h"
 #include "records/base/strutil.h"
 
@@ -64,8 +65,11 @@ int InitDBProvider(void)
         s_slots[i] = NULL;
     if (!findRegistered("ODBC"))
         RegisterDBProvider(GetODBCProvider());
+    if (!findRegistered("SQLITE"))
+        RegisterDBProvider(GetSQLiteProvider());
     LoadDBProviderByName("ODBC");
-    LoadDBProviderByName("SQLITE");     /* no such provider: the slot stays empty */
+    if (LoadDBProviderByName("SQLITE") >= 0)
+        LogInfo("InitDBProvider : SQLITE provider on SQLite %s\n", SQLiteLibraryVersion());
     return 1;
 }
 

@@ -26,8 +26,9 @@ typedef struct DBConnection {
 /* Provider registry and slots */
 /* Adds a provider to the registry (searched by name, case-sensitively). */
 BOOL RegisterDBProvider(const DBProvider *provider);
-/* Clears both slots, registers the ODBC provider, loads "ODBC" and "SQLITE"
- * into free slots, creates the pool registry and the record list: 1; 0 with
+/* Clears both slots, registers the ODBC and SQLite providers, loads "ODBC"
+ * and "SQLITE" into free slots (INFO names the SQLite library's version),
+ * creates the pool registry and the record list: 1; 0 with
  * ERROR "InitDBProvider Failed as already initialized\n" when slot 0 is
  * taken. */
 int InitDBProvider(void);

@@ -99,12 +99,22 @@ RowObject *SqlResultRowToRow(const ResultSet *set, const ResultRow *row, const c
         const ColumnDefn *col = defn->columns[i];
         if (!col || col->type == BRN_SQL_NOT_SUPPORTED_TYPE)
             continue;
+        const ResultColumn *from = &set->columns[r];
         const ResultCell *cell = &row->cells[r++];
         if (!cell->text) {
             sizes[i] = 0;
             continue;
         }
-        values[i] = convertCell(cell, col->type, &sizes[i]);
+        /* A number the provider already holds as the column's own type is
+         * taken as it is: the text would only give the same value back. */
+        if (cell->value && from->type == col->type
+            && ((col->type == BRN_SQL_INT && cell->size == 4) || (col->type == BRN_SQL_BIGINT && cell->size == 8)
+                || (col->type == BRN_SQL_DOUBLE && cell->size == 8))) {
+            values[i] = CopyValueBuffer(cell->value, cell->size);
+            sizes[i] = cell->size;
+        } else {
+            values[i] = convertCell(cell, col->type, &sizes[i]);
+        }
         if (!values[i]) {
             LogError("ConvertResultSetToRow : value of column %s cannot be converted\n", col->name);
             FreeRowObject(out, n);

@@ -7,7 +7,7 @@
 #include "records/db/connparams.h"
 #include "records/db/connpool.h"
 #include "records/cparlo.h"
-#include "records/db/odbcadapter.h"
+#include "support/records/dbengine.h"
 #include "support/testutil.h"
 
 #include <gtest/gtest.h>
@@ -16,30 +16,10 @@
 #include <string.h>
 #include <string>
 
-namespace {
-
-struct StartCase {
-    const char *engine;
-    const char *record;     /* the connparams.txt line */
-};
-
-/* MariaDB's record carries its connection string whole: its ODBC driver
- * ignores the DSN when the string also names a Driver. */
-const StartCase kCases[] = {
-    {"sqlite", "cparlo 0 vqcparlo cparlo NULL 0 cparlodb ODBC SQLITE NO\n"},
-    {"pgsql", "pg 0 vqpgsql vq NULL 0 cparlodb ODBC PGSQL NO\n"},
-    {"mysql", "my 0 vqmysql vq vq 0 cparlodb ODBC MYSQL yes DSN=vqmysql;UID=vq;PWD=vq;\n"},
-};
-
-} // namespace
 
 TEST(CParloStart, StepsOneToElevenRunAndTheDictionaryTablesExist)
 {
-    const char *engine = getenv("VQ_DB_ENGINE");
-    const StartCase *c = nullptr;
-    for (const StartCase &k : kCases)
-        if (engine && strcmp(engine, k.engine) == 0)
-            c = &k;
+    const vqt::DbEngine *c = vqt::CurrentDbEngine();
     ASSERT_NE(nullptr, c) << "VQ_DB_ENGINE names no engine: run through CTest";
 
     vqt::ScratchDir root("cparlo");
@@ -54,12 +34,13 @@ TEST(CParloStart, StepsOneToElevenRunAndTheDictionaryTablesExist)
         ASSERT_TRUE(LoadConnParamsEntryFromFile(root.file("data\\connparams.txt").c_str()));
         ConnParamsEntry **records = GetConnParamsEntries(&n);
         ASSERT_EQ(1, n);
-        void *conn = ODBCOpenConnection(records[0]);
+        const DBProvider *p = vqt::DbEngineProvider(c);
+        void *conn = p->openConnection(records[0]);
         ASSERT_NE(nullptr, conn);
-        ODBCExecuteUpdate(conn, "drop table Agentparams");
-        ODBCExecuteUpdate(conn, "drop table SeqGenState");
-        ODBCExecuteUpdate(conn, "drop table AgentEvents");
-        ODBCCloseConnection(conn);
+        p->executeUpdate(conn, "drop table Agentparams");
+        p->executeUpdate(conn, "drop table SeqGenState");
+        p->executeUpdate(conn, "drop table AgentEvents");
+        p->closeConnection(conn);
         FreeAllConnParamsEntries();
     }
 
@@ -84,7 +65,7 @@ TEST(CParloStart, StepsOneToElevenRunAndTheDictionaryTablesExist)
         FreeResultSet(set);
     }
     /* SQLite has no CREATE DATABASE; the servers create one. */
-    bool server = strcmp(c->engine, "sqlite") != 0;
+    bool server = !vqt::IsSqliteEngine(c->name);
     ExecuteUpdate(conn, "drop database vqcreated");
     ReleaseConnectionHandle("cparlodb");
     EXPECT_EQ(server ? 1 : 0, CreateDB("vqcreated"));

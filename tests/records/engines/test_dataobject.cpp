@@ -8,7 +8,7 @@
 #include "records/object/dataobject.h"
 #include "records/object/personality.h"
 #include "records/base/coltypes.h"
-#include "support/dbengine.h"
+#include "support/records/dbengine.h"
 #include "support/testutil.h"
 
 #include <gtest/gtest.h>

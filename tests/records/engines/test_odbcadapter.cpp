@@ -1,13 +1,15 @@
-/* Generated SQL run on a real engine through the ODBC adapter: the engine is
- * chosen by VQ_DB_ENGINE (sqlite, pgsql, mysql), which CTest sets together
- * with the ODBC configuration of the private servers. Rows are written with
- * the dialect's INSERT, changed with its UPDATE and DELETE, read back with
- * its SELECTs through ODBCExecuteQuery and ConvertResultSetToRow, and
- * compared with what was written, type by type. */
+/* Generated SQL run on a real engine through its provider, the ODBC adapter
+ * or (sqlitenative) the SQLITE provider: the engine is chosen by
+ * VQ_DB_ENGINE (sqlite, sqlitenative, pgsql, mysql), which CTest sets
+ * together with the ODBC configuration of the private servers. Rows are
+ * written with the dialect's INSERT, changed with its UPDATE and DELETE,
+ * read back with its SELECTs through the provider's query and
+ * ConvertResultSetToRow, and compared with what was written, type by type. */
 #include "records/base/coltypes.h"
 #include "records/db/dbprovider.h"
 #include "records/db/dialects.h"
 #include "records/db/odbcadapter.h"
+#include "support/records/dbengine.h"
 #include "support/records/sqlschema.h"
 
 #include <gtest/gtest.h>
@@ -31,6 +33,7 @@ struct Engine {
     const SqlDialect *generator;
     const char *rawString;  /* the whole connection string, or null */
     bool exactReals;        /* false: the driver hands reals over as 15-digit text */
+    bool native;            /* the SQLITE provider on its own file */
 };
 
 /* MariaDB's ODBC driver ignores the DSN once the connection string also
@@ -40,9 +43,11 @@ const Engine kEngines[] = {
     /* The SQLite ODBC driver turns every real into 15-digit text before any
      * C type is asked for, so through it a double comes back as that text
      * reads: the file holds it exactly, the driver does not deliver it. */
-    {"sqlite", "vqcparlo", "cparlo", nullptr, "SQLITE", &g_sqliteDialect, nullptr, false},
-    {"pgsql", "vqpgsql", "vq", nullptr, "PGSQL", &g_pgsqlDialect, nullptr, true},
-    {"mysql", "vqmysql", "vq", "vq", "MYSQL", &g_mysqlDialect, "DSN=vqmysql;UID=vq;PWD=vq;", true},
+    {"sqlite", "vqcparlo", "cparlo", nullptr, "SQLITE", &g_sqliteDialect, nullptr, false, false},
+    /* SQLite's C API hands reals over as stored. */
+    {"sqlitenative", nullptr, "cparlo", nullptr, "SQLITE", &g_sqliteDialect, nullptr, true, true},
+    {"pgsql", "vqpgsql", "vq", nullptr, "PGSQL", &g_pgsqlDialect, nullptr, true, false},
+    {"mysql", "vqmysql", "vq", "vq", "MYSQL", &g_mysqlDialect, "DSN=vqmysql;UID=vq;PWD=vq;", true, false},
 };
 
 const Engine *CurrentEngine()
@@ -156,30 +161,31 @@ protected:
         engine_ = CurrentEngine();
         ASSERT_NE(nullptr, engine_) << "VQ_DB_ENGINE names no engine: run through CTest";
         record_ = {};
-        record_.dsn = (char *)engine_->dsn;
+        record_.dsn = (char *)(engine_->native ? NativeSqliteFile().c_str() : engine_->dsn);
         record_.user = (char *)engine_->user;
         record_.password = (char *)engine_->password;
         record_.connectionName = (char *)"testdb";
-        record_.driver = (char *)"ODBC";
+        record_.driver = (char *)(engine_->native ? "SQLITE" : "ODBC");
         record_.dbType = (char *)engine_->dialect;
         record_.rawStringFlag = engine_->rawString ? 1 : 0;
         record_.rawString = (char *)engine_->rawString;
-        conn_ = ODBCOpenConnection(&record_);
+        p_ = engine_->native ? GetSQLiteProvider() : GetODBCProvider();
+        conn_ = p_->openConnection(&record_);
         ASSERT_NE(nullptr, conn_) << "the " << engine_->name << " engine did not accept a connection";
         d_ = engine_->generator;
         for (const char *t : {"vqall", "vqparent", "vqblob", "vqrows"})
-            ODBCExecuteUpdate(conn_, (std::string("drop table ") + t).c_str());
+            p_->executeUpdate(conn_, (std::string("drop table ") + t).c_str());
     }
     void TearDown() override
     {
         if (conn_)
-            ODBCCloseConnection(conn_);
+            p_->closeConnection(conn_);
     }
 
     void Run(char *statement)
     {
         ASSERT_NE(nullptr, statement);
-        BOOL ok = ODBCExecuteUpdate(conn_, statement);
+        BOOL ok = p_->executeUpdate(conn_, statement);
         EXPECT_TRUE(ok) << statement;
         free(statement);
     }
@@ -215,7 +221,7 @@ protected:
         char *text = SqlGenSelectQuery(d_, q);
         FreeSelectQuery(q);
         ASSERT_NE(nullptr, text);
-        ResultSet *set = ODBCExecuteQuery(conn_, text);
+        ResultSet *set = p_->executeQuery(conn_, text);
         free(text);
         ASSERT_NE(nullptr, set);
         EXPECT_EQ(C_COUNT, set->columnCount);
@@ -236,6 +242,7 @@ protected:
 
     const Engine *engine_ = nullptr;
     const SqlDialect *d_ = nullptr;
+    const DBProvider *p_ = nullptr;
     ConnParamsEntry record_;
     void *conn_ = nullptr;
     RowObject *rows_[3] = {};
@@ -262,7 +269,7 @@ TEST_F(Engines, UpdateAndDeleteChangeOnlyTheirRow)
     Run(SqlGenDeleteQuery(d_, "vqall", rows_[2]));
     ExpectTableHolds({rows_[0], rows_[1]});
     /* A statement that matches no row still succeeds. */
-    EXPECT_TRUE(ODBCExecuteUpdate(conn_, "update vqparent set pname='none' where p1=999"));
+    EXPECT_TRUE(p_->executeUpdate(conn_, "update vqparent set pname='none' where p1=999"));
     FreeRows();
 }
 
@@ -273,7 +280,7 @@ TEST_F(Engines, JoinCriteriaGroupingHavingSortAndLimitsSelectTheRightRows)
     char *text = SqlGenSelectQuery(d_, q);
     FreeSelectQuery(q);
     ASSERT_NE(nullptr, text);
-    ResultSet *set = ODBCExecuteQuery(conn_, text);
+    ResultSet *set = p_->executeQuery(conn_, text);
     ASSERT_NE(nullptr, set) << text;
     free(text);
     ASSERT_EQ(2, set->rowCount);
@@ -291,7 +298,7 @@ TEST_F(Engines, JoinCriteriaGroupingHavingSortAndLimitsSelectTheRightRows)
     SelectQuery *second = OrderedQuery(1, 1, {"id"});
     text = SqlGenSelectQuery(d_, second);
     FreeSelectQuery(second);
-    set = ODBCExecuteQuery(conn_, text);
+    set = p_->executeQuery(conn_, text);
     ASSERT_NE(nullptr, set) << text;
     free(text);
     ASSERT_EQ(1, set->rowCount);
@@ -304,9 +311,9 @@ TEST_F(Engines, OneMebibyteBlobRoundTripsThroughTheChunkSource)
 {
     Run(SqlGenCreateTableQuery(d_, "vqblob"));
     PatternSource source = {Pattern(65536), 1 << 20, 0};
-    ASSERT_TRUE(ODBCExecuteUpdateBlob(conn_, "insert into vqblob values(1, ?)", PatternChunks, &source));
+    ASSERT_TRUE(p_->executeUpdateBlob(conn_, "insert into vqblob values(1, ?)", PatternChunks, &source));
     EXPECT_EQ((size_t)1 << 20, source.sent);
-    ResultSet *set = ODBCExecuteQuery(conn_, "select data from vqblob where id=1");
+    ResultSet *set = p_->executeQuery(conn_, "select data from vqblob where id=1");
     ASSERT_NE(nullptr, set);
     ASSERT_EQ(1, set->rowCount);
     const ResultCell &cell = set->firstRow->cells[0];
@@ -345,7 +352,7 @@ TEST_F(Engines, RowsAcrossFetchBlocksComeWholeAndInOrder)
                   std::to_string(id) + ".25)";
     }
     Run(strdup(insert.c_str()));
-    ResultSet *set = ODBCExecuteQuery(conn_, "select id, name, score from vqrows order by id");
+    ResultSet *set = p_->executeQuery(conn_, "select id, name, score from vqrows order by id");
     ASSERT_NE(nullptr, set);
     ASSERT_EQ(700, set->rowCount);
     int id = 1;
@@ -365,14 +372,14 @@ TEST_F(Engines, RowsAcrossFetchBlocksComeWholeAndInOrder)
  * buffer sized from it. The other engines refuse such a value. */
 TEST_F(Engines, AValueLongerThanItsReportedSizeArrivesWhole)
 {
-    if (strcmp(engine_->name, "sqlite") != 0)
+    if (!IsSqliteEngine(engine_->name))
         GTEST_SKIP() << engine_->name << " refuses a value longer than its column";
     Run(strdup("create table vqrows (id int primary key, name varchar(20), score double precision)"));
     std::string longName(5000, 'q');
     longName[4999] = 'z';
     Run(strdup("insert into vqrows values (1, 'short', 1.5)"));
     Run(strdup(("insert into vqrows values (2, '" + longName + "', 2.5)").c_str()));
-    ResultSet *set = ODBCExecuteQuery(conn_, "select id, name, score from vqrows order by id");
+    ResultSet *set = p_->executeQuery(conn_, "select id, name, score from vqrows order by id");
     ASSERT_NE(nullptr, set);
     ASSERT_EQ(2, set->rowCount);
     EXPECT_STREQ("short", set->firstRow->cells[1].text);
@@ -386,12 +393,12 @@ TEST_F(Engines, RollbackLeavesNothingAndCommitKeeps)
     Run(SqlGenCreateTableQuery(d_, "vqparent"));
     const struct { int key; bool commit; int rowsAfter; } cases[] = {{7, false, 0}, {8, true, 1}};
     for (const auto &c : cases) {
-        ASSERT_TRUE(ODBCBeginTransaction(conn_));
+        ASSERT_TRUE(p_->beginTransaction(conn_));
         std::string insert = "insert into vqparent values(" + std::to_string(c.key) + ",'t','in transaction')";
-        EXPECT_TRUE(ODBCExecuteUpdate(conn_, insert.c_str()));
-        EXPECT_TRUE(c.commit ? ODBCCommitTransaction(conn_) : ODBCRollbackTransaction(conn_));
+        EXPECT_TRUE(p_->executeUpdate(conn_, insert.c_str()));
+        EXPECT_TRUE(c.commit ? p_->commitTransaction(conn_) : p_->rollbackTransaction(conn_));
         std::string select = "select pname from vqparent where p1=" + std::to_string(c.key);
-        ResultSet *set = ODBCExecuteQuery(conn_, select.c_str());
+        ResultSet *set = p_->executeQuery(conn_, select.c_str());
         ASSERT_NE(nullptr, set);
         EXPECT_EQ(c.rowsAfter, set->rowCount) << "key " << c.key;
         FreeResultSet(set);
@@ -400,8 +407,8 @@ TEST_F(Engines, RollbackLeavesNothingAndCommitKeeps)
 
 TEST_F(Engines, AFailingStatementIsReportedAsFailure)
 {
-    EXPECT_FALSE(ODBCExecuteUpdate(conn_, "insert into no_such_table values(1)"));
-    EXPECT_EQ(nullptr, ODBCExecuteQuery(conn_, "select * from no_such_table"));
+    EXPECT_FALSE(p_->executeUpdate(conn_, "insert into no_such_table values(1)"));
+    EXPECT_EQ(nullptr, p_->executeQuery(conn_, "select * from no_such_table"));
 }
 
 /* Reals at their edges come back bit for bit, dates and times as their own
@@ -481,12 +488,12 @@ TEST_F(Engines, BooleansAreStoredInOneForm)
     char *text = SqlGenSelectQuery(d_, q);
     FreeSelectQuery(q);
     ASSERT_NE(nullptr, text);
-    ResultSet *set = ODBCExecuteQuery(conn_, text);
+    ResultSet *set = p_->executeQuery(conn_, text);
     free(text);
     ASSERT_NE(nullptr, set);
     EXPECT_EQ(2, set->rowCount);
     FreeResultSet(set);
-    set = ODBCExecuteQuery(conn_, "select count(distinct c_bool) from vqall where c_bool is not null");
+    set = p_->executeQuery(conn_, "select count(distinct c_bool) from vqall where c_bool is not null");
     ASSERT_NE(nullptr, set);
     ASSERT_EQ(1, set->rowCount);
     EXPECT_STREQ("1", set->firstRow->cells[0].text);

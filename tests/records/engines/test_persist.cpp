@@ -5,7 +5,7 @@
  * by value; a duplicate key is reported on every retry; and on the servers,
  * a database stopped in the middle of SaveTable loses and duplicates no row
  * once it is back. The statements are watched through a provider placed in
- * front of the ODBC adapter on the table's connection. */
+ * front of the engine's provider on the table's connection. */
 #include "records/db/connparams.h"
 #include "records/base/textvalue.h"
 #include "records/db/connpool.h"
@@ -18,7 +18,7 @@
 #include "records/store/tablestore.h"
 #include "records/store/notify.h"
 #include "support/cutproxy.h"
-#include "support/dbengine.h"
+#include "support/records/dbengine.h"
 #include "support/testutil.h"
 
 #include <gtest/gtest.h>
@@ -69,25 +69,35 @@ struct Watch {
 };
 Watch g_watch;
 DBProvider g_watchProvider;
+BOOL (*g_watchedUpdate)(void *connection, const char *statement);
 
 BOOL watchedUpdate(void *connection, const char *statement)
 {
     g_watch.statements.push_back(statement ? statement : "");
     if (g_watch.step && g_watch.statements.size() == g_watch.before)
         g_watch.step();
-    return ODBCExecuteUpdate(connection, statement);
+    return g_watchedUpdate(connection, statement);
 }
 
 /* Puts the watching provider in front of the pool's connection. */
 bool WatchConnection(const char *connectionName)
 {
-    g_watchProvider = *GetODBCProvider();
+    DBConnection *c = GetConnectionHandle(connectionName);
+    const DBProvider *inner = c ? GetDBProviderSlot(c->slot) : nullptr;
+    if (!inner)
+        return false;
+    g_watchProvider = *inner;
+    g_watchedUpdate = inner->executeUpdate;
     g_watchProvider.name = "PERSISTWATCH";
     g_watchProvider.executeUpdate = watchedUpdate;
+    /* Both slots are taken (ODBC and SQLITE): the watcher takes the one
+     * of the provider this connection does not use. */
+    for (INT32 i = 0; i < CPARLO_PROVIDER_SLOTS; i++)
+        if (i != c->slot && GetDBProviderSlot(i))
+            UnloadDBProvider(GetDBProviderSlot(i)->name);
     RegisterDBProvider(&g_watchProvider);
     INT32 slot = LoadDBProviderByName("PERSISTWATCH");
-    DBConnection *c = GetConnectionHandle(connectionName);
-    if (slot < 0 || !c)
+    if (slot < 0)
         return false;
     c->slot = slot;
     ReleaseConnectionHandle(connectionName);
@@ -206,11 +216,12 @@ protected:
         /* A fresh database: none of the tables exists. */
         INT32 n = 0;
         ASSERT_TRUE(LoadConnParamsEntryFromFile(root_.file("data\\connparams.txt").c_str()));
-        void *conn = ODBCOpenConnection(GetConnParamsEntries(&n)[0]);
+        const DBProvider *p = vqt::DbEngineProvider(engine_);
+        void *conn = p->openConnection(GetConnParamsEntries(&n)[0]);
         ASSERT_NE(nullptr, conn);
         for (const char *t : {"Agentparams", "SeqGenState", "AgentEvents", "PersistVals"})
-            ODBCExecuteUpdate(conn, (std::string("drop table ") + t).c_str());
-        ODBCCloseConnection(conn);
+            p->executeUpdate(conn, (std::string("drop table ") + t).c_str());
+        p->closeConnection(conn);
         FreeAllConnParamsEntries();
         rootPath_ = root_.path();
     }
@@ -374,7 +385,7 @@ TEST_F(Persist, DuplicateKeyInsertIsReportedOnEveryRetry)
 
 TEST_F(Persist, DatabaseStoppedDuringSaveLosesAndDuplicatesNothing)
 {
-    if (strcmp(engine_->name, "sqlite") == 0)
+    if (vqt::IsSqliteEngine(engine_->name))
         GTEST_SKIP() << "the embedded database cannot be stopped";
     ASSERT_TRUE(Start()) << Log();
     const int kRows = 6;
@@ -428,7 +439,7 @@ static WORD EnginePort(const char *engine)
  * copy, never a save that fails for ever with a duplicate key. */
 TEST_F(Persist, LostAcknowledgementOfACommittedInsertIsSettled)
 {
-    if (strcmp(engine_->name, "sqlite") == 0)
+    if (vqt::IsSqliteEngine(engine_->name))
         GTEST_SKIP() << "the embedded database has no connection to lose";
     WORD port = EnginePort(engine_->name);
     ASSERT_NE(0, port);

@@ -5,7 +5,7 @@
 #include "records/db/connpool.h"
 #include "records/persist/seqgen.h"
 #include "records/store/tablestore.h"
-#include "support/dbengine.h"
+#include "support/records/dbengine.h"
 #include "support/testutil.h"
 
 #include <gtest/gtest.h>
