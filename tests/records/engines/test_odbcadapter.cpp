@@ -428,7 +428,7 @@ TEST_F(Engines, EdgeValuesComeBackExactly)
     SetCell(p2, 2, Text("after \xf0\x9f\x98\x80"));
     Run(SqlGenUpdateQuery(d_, "vqparent", p2));
     FreeRow(p2, 3);
-    ResultSet *parents = ODBCExecuteQuery(conn_, "select p2, pname from vqparent where p1 = 2");
+    ResultSet *parents = p_->executeQuery(conn_, "select p2, pname from vqparent where p1 = 2");
     ASSERT_NE(nullptr, parents);
     ASSERT_EQ(1, parents->rowCount);
     EXPECT_STREQ(kWideKey, parents->firstRow->cells[0].text);
