@@ -60,6 +60,9 @@ typedef struct SqlDialect {
     const char *updateLogFormat;
     const char *deleteEntry;    /* TRACE entry line of the delete generator */
     BOOL allocationMessage;     /* MySQL names allocation failures */
+    const char *negativeZero;   /* the literal of a real -0 where the bare
+                                   "-0" would reach the engine as the integer
+                                   0 (PostgreSQL); NULL: written as any real */
 } SqlDialect;
 
 /* The shared construction, driven by a dialect record. */

@@ -46,6 +46,7 @@ const SqlDialect g_firebirdDialect = {
     "FIREBIRD", "Firebird", FirebirdQuoteLiteral, SQL_LIMIT_FIRST, FALSE, SQL_CRIT_AS_IS,
     "1", "0", firebirdColumnType, "\n);\n\n", "x'", "'",
     NULL, "Update query is @@@%s\n", NULL, FALSE,
+    NULL,
 };
 
 char *FirebirdGenSelectQuery(SelectQuery *q) { return SqlGenSelectQuery(&g_firebirdDialect, q); }

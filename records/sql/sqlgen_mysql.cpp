@@ -54,6 +54,7 @@ const SqlDialect g_mysqlDialect = {
     "MYSQL", "Mysql", MysqlQuoteLiteral, SQL_LIMIT_MYSQL, TRUE, SQL_CRIT_QUOTED,
     "1", "0", mysqlColumnType, "\n) ENGINE = InnoDB DEFAULT CHARSET=utf8mb4;\n\n", "X'", "'",
     "Insert query is @@@%s\n", "Update query is @@@ %s\n", "@@@ Inside MysqlGenDelteQuery @@@\n", TRUE,
+    NULL,
 };
 
 char *MysqlGenSelectQuery(SelectQuery *q) { return SqlGenSelectQuery(&g_mysqlDialect, q); }

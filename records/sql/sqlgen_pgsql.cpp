@@ -47,6 +47,8 @@ const SqlDialect g_pgsqlDialect = {
     "PGSQL", "Pgsql", PgsqlQuoteLiteral, SQL_LIMIT_TRAILING, TRUE, SQL_CRIT_QUOTED,
     "'t'", "'f'", pgsqlColumnType, "\n);\n\n", "'\\x", "'",
     NULL, "Update query is @@@%s\n", NULL, FALSE,
+    /* A quoted literal is typed by its column, so the sign survives. */
+    "'-0'",
 };
 
 char *PgsqlGenSelectQuery(SelectQuery *q) { return SqlGenSelectQuery(&g_pgsqlDialect, q); }

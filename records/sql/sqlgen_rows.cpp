@@ -7,6 +7,7 @@
 
 #include "agent/log.h"
 
+#include <math.h>
 #include <stdlib.h>
 #include <strings.h>
 
@@ -16,6 +17,20 @@ static BOOL isQuotedType(BYTE type)
     return type == BRN_SQL_CHAR || type == BRN_SQL_VARCHAR || type == BRN_SQL_DATE
         || type == BRN_SQL_TIME || type == BRN_SQL_DATETIME || type == BRN_SQL_BLOB
         || type == BRN_SQL_CLOB || type == BRN_SQL_TEXT;
+}
+
+/* A DOUBLE, FLOAT or REAL value that is -0. */
+static BOOL isNegativeZero(BYTE type, const BYTE *value, INT32 size)
+{
+    if (type == BRN_SQL_DOUBLE) {
+        double v = ReadDoubleValue(value, size);
+        return v == 0 && signbit(v);
+    }
+    if (type == BRN_SQL_FLOAT || type == BRN_SQL_REAL) {
+        float v = ReadFloatValue(value, size);
+        return v == 0 && signbit(v);
+    }
+    return FALSE;
 }
 
 static BOOL isKeyColumn(const TableDefn *defn, const char *name)
@@ -64,6 +79,10 @@ BOOL SqlGenAppendValue(const SqlDialect *d, SqlText *out, const ColumnDefn *col,
             SqlTextAppendN(out, pair, 2);
         }
         SqlTextAppend(out, d->blobClose);
+        return TRUE;
+    }
+    if (d->negativeZero && isNegativeZero(col->type, value, size)) {
+        SqlTextAppend(out, d->negativeZero);
         return TRUE;
     }
     if (!isQuotedType(col->type)) {

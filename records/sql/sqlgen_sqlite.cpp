@@ -42,6 +42,7 @@ const SqlDialect g_sqliteDialect = {
     "SQLITE", "Sqlite", SqliteQuoteLiteral, SQL_LIMIT_TRAILING, TRUE, SQL_CRIT_AS_IS,
     "1", "0", sqliteColumnType, "\n);\n\n", "X'", "'",
     NULL, "Update query is @@@%s\n", NULL, FALSE,
+    NULL,
 };
 
 char *SqliteGenSelectQuery(SelectQuery *q) { return SqlGenSelectQuery(&g_sqliteDialect, q); }

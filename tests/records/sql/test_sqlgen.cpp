@@ -171,6 +171,18 @@ TEST_F(SqlGenerate, InsertWritesNullBareAndNumbersInFull)
         text = Take(SqlGenInsertQuery(c.d, "vqall", r));
         EXPECT_TRUE(Has(text, c.part)) << c.d->name << ": " << text;
     }
+    /* A real -0: PostgreSQL reads a bare "-0" as the integer 0. */
+    SetCell(r, C_FLOAT, F32(-0.0f));
+    SetCell(r, C_DOUBLE, F64(-0.0));
+    SetCell(r, C_REAL, F32(-0.0f));
+    const struct { const SqlDialect *d; const char *part; } zeros[] = {
+        {&g_pgsqlDialect, ",'-0','-0','-0',"}, {&g_sqliteDialect, ",-0,-0,-0,"},
+        {&g_mysqlDialect, ",-0,-0,-0,"}, {&g_firebirdDialect, ",-0,-0,-0,"},
+    };
+    for (const auto &c : zeros) {
+        text = Take(SqlGenInsertQuery(c.d, "vqall", r));
+        EXPECT_TRUE(Has(text, c.part)) << c.d->name << ": " << text;
+    }
     /* Bytes with a zero and a quote keep every byte. */
     SetCell(r, C_BLOB, Bytes("a\0'", 3, 3));
     text = Take(SqlGenInsertQuery(&g_mysqlDialect, "vqall", r));
