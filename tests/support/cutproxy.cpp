@@ -18,6 +18,7 @@ struct CutProxy {
     volatile LONG stopping = 0;
     CRITICAL_SECTION lock;
     std::string armed;          /* empty: not armed */
+    bool onAnswer = false;      /* the text is looked for in the server's chunks */
     bool refuseAfter = false;
     bool refusing = false;
     int cuts = 0;
@@ -55,11 +56,12 @@ bool readable(SOCKET s, int ms)
     return select(0, &set, NULL, NULL, &tv) == 1;
 }
 
-/* TRUE when this chunk is the one to cut at; disarms the proxy then. */
-bool takeCut(CutProxy *p, const char *data, int n)
+/* TRUE when this chunk, from the server or from the client, is the one to
+ * cut at; disarms the proxy then. */
+bool takeCut(CutProxy *p, const char *data, int n, bool fromServer)
 {
     EnterCriticalSection(&p->lock);
-    bool cut = !p->armed.empty()
+    bool cut = !p->armed.empty() && p->onAnswer == fromServer
                && std::string(data, (size_t)n).find(p->armed) != std::string::npos;
     if (cut) {
         p->armed.clear();
@@ -90,7 +92,7 @@ DWORD WINAPI relayThread(void *arg)
             int n = recv(r->client, buf, sizeof buf, 0);
             if (n <= 0 || !sendAll(r->server, buf, n))
                 break;
-            if (takeCut(p, buf, n)) {
+            if (takeCut(p, buf, n, false)) {
                 /* The server answers once it has done the work; that
                  * answer never reaches the client. */
                 if (readable(r->server, 30000))
@@ -100,7 +102,7 @@ DWORD WINAPI relayThread(void *arg)
         }
         if (FD_ISSET(r->server, &set)) {
             int n = recv(r->server, buf, sizeof buf, 0);
-            if (n <= 0 || !sendAll(r->client, buf, n))
+            if (n <= 0 || takeCut(p, buf, n, true) || !sendAll(r->client, buf, n))
                 break;
         }
     }
@@ -216,12 +218,23 @@ WORD CutProxyPort(const CutProxy *p)
     return p->port;
 }
 
-void ArmCutProxy(CutProxy *p, const char *text, bool refuseAfter)
+static void arm(CutProxy *p, const char *text, bool refuseAfter, bool onAnswer)
 {
     EnterCriticalSection(&p->lock);
     p->armed = text ? text : "";
     p->refuseAfter = refuseAfter;
+    p->onAnswer = onAnswer;
     LeaveCriticalSection(&p->lock);
+}
+
+void ArmCutProxy(CutProxy *p, const char *text, bool refuseAfter)
+{
+    arm(p, text, refuseAfter, false);
+}
+
+void ArmCutProxyOnAnswer(CutProxy *p, const char *text, bool refuseAfter)
+{
+    arm(p, text, refuseAfter, true);
 }
 
 void ReopenCutProxy(CutProxy *p)

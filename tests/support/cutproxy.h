@@ -28,6 +28,11 @@ WORD CutProxyPort(const CutProxy *proxy);
  * `refuseAfter`, new connections are then closed at once until
  * ReopenCutProxy. */
 void ArmCutProxy(CutProxy *proxy, const char *text, bool refuseAfter);
+/* The same, cut at the next server chunk holding `text`, which never
+ * reaches the client. For a server that answers a statement in steps
+ * (PostgreSQL parses, then executes and commits): its "INSERT 0 1" is sent
+ * once the row is committed. */
+void ArmCutProxyOnAnswer(CutProxy *proxy, const char *text, bool refuseAfter);
 void ReopenCutProxy(CutProxy *proxy);
 
 /* How many connections were cut, and how many were refused. */
