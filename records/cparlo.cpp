@@ -12,6 +12,7 @@
 #include "records/db/dialects.h"
 #include "records/base/mempool.h"
 #include "records/persist/persist.h"
+#include "records/persist/rowstatement.h"
 #include "records/persist/seqgen.h"
 #include "records/base/reclimits.h"
 #include "records/dict/tabledefn.h"

@@ -9,6 +9,7 @@
 #include "records/db/dialects.h"
 #include "records/persist/persist.h"
 #include "records/persist/persistconn.h"
+#include "records/persist/rowstatement.h"
 #include "records/base/strutil.h"
 
 #include "agent/log.h"
@@ -81,22 +82,32 @@ int SaveRowUnit(RowUnit *u, DataObject *d)
     char *statement = action == ROW_SAVE_INSERT   ? GenerateInsertQuery(u->tableName, row)
                       : action == ROW_SAVE_UPDATE ? GenerateUpdateQuery(u->tableName, row)
                                                   : GenerateDeleteQuery(u->tableName, row);
-    FreeRowObject(row, u->columnCount);
     if (!statement) {
         LogError("QueryPtr is NULL.\n");
+        FreeRowObject(row, u->columnCount);
         return 0;
     }
-    const char *connectionName = NULL;
-    DBConnection *c = TakeTableConnection(u->tableName, &connectionName);
-    BOOL ok = c && ExecuteUpdate(c, statement);
-    if (!ok) {
+    /* Like a row of SaveTable: a lost connection is renewed and the unit's
+     * INSERT settled against the database when its answer was lost. */
+    RowStatement st = {};
+    st.caller = "SaveRowUnit";
+    st.connection = TakeTableConnection(u->tableName, &st.connectionName);
+    st.tableName = u->tableName;
+    st.owner = u;
+    st.row = row;
+    st.insert = action == ROW_SAVE_INSERT;
+    st.statement = statement;
+    st.checkConnection = TRUE;
+    st.check = CONNECTION_ANSWERS;
+    BOOL ok = FALSE;
+    if (st.connection) {
+        ok = RunRowStatement(&st);
+        ReleaseConnectionHandle(st.connectionName);
+    } else {
         LogError("Error in executing update query \n");
         LogError("QUERY : %s\n", statement);
-        if (c)
-            CheckConnectionAfterFailure(c, connectionName, u->tableName);
     }
-    if (c)
-        ReleaseConnectionHandle(connectionName);
+    FreeRowObject(row, u->columnCount);
     free(statement);
     if (!ok)
         return 0;

@@ -76,15 +76,10 @@ RowSaveAction GetRowSaveAction(BYTE flags);
  * every statement succeeded, 0 for an unknown table, no connection, or any
  * failed statement. After a failure the connection is checked and, when it
  * no longer answers, opened anew, so that the next save can succeed once
- * the database is back. */
+ * the database is back; an INSERT whose answer was lost with the
+ * connection is settled against the database (records/persist/
+ * rowstatement.h). */
 int SaveTable(const char *tableName);
-/* An INSERT that failed while the connection was lost and could not be
- * opened again may have been committed: SaveTable remembers the row (up to
- * 32 of them) and, when a later save's INSERT of the same row fails on a
- * database that answers, counts it as saved if the database holds an equal
- * row under its key. This frees what is remembered (at the framework's
- * end). */
-void FreeUnsettledInserts(void);
 /* SaveTable of every table of the registry; FALSE when one failed. */
 BOOL SaveAllTables(void);
 /* SaveTable of every table named in the root's savetableslist.txt (the

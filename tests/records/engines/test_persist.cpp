@@ -13,6 +13,8 @@
 #include "records/store/criteria.h"
 #include "records/db/dbprovider.h"
 #include "records/db/odbcadapter.h"
+#include "records/dict/tabledefn.h"
+#include "records/object/dataobject.h"
 #include "records/persist/persist.h"
 #include "records/sql/sqltext.h"
 #include "records/store/tablestore.h"
@@ -429,46 +431,81 @@ static WORD EnginePort(const char *engine)
     return (WORD)atoi(text.c_str());
 }
 
-/* The server commits an INSERT and the answer is lost with the connection
- * (a relay of the test's own swallows it and closes both sides). Where the
- * connection opens again at once, the same save settles the row against
- * the database; where it cannot (the relay refuses), the row is remembered
- * and the first later save that can ask the database settles it, even
- * after another table's save has renewed the connection. Never a second
- * copy, never a save that fails for ever with a duplicate key. */
-TEST_F(Persist, LostAcknowledgementOfACommittedInsertIsSettled)
-{
-    if (vqt::IsSqliteEngine(engine_->name))
-        GTEST_SKIP() << "the embedded database has no connection to lose";
-    WORD port = EnginePort(engine_->name);
-    ASSERT_NE(0, port);
-    vqt::CutProxy *proxy = vqt::StartCutProxy(port);
-    ASSERT_NE(nullptr, proxy);
-    char record[256];
-    if (strcmp(engine_->name, "mysql") == 0)
-        snprintf(record, sizeof record,
-                 "my 0 vqmysql vq vq 0 cparlodb ODBC MYSQL yes DSN=vqmysql;UID=vq;PWD=vq;PORT=%u;\n",
-                 (unsigned)vqt::CutProxyPort(proxy));
-    else
-        snprintf(record, sizeof record, "pg 0 vqpgsql vq NULL 0 cparlodb ODBC PGSQL yes DSN=vqpgsql;UID=vq;Port=%u;\n",
-                 (unsigned)vqt::CutProxyPort(proxy));
-    ASSERT_TRUE(vqt::WriteWholeFile(root_.file("data\\connparams.txt"), record));
-    ASSERT_TRUE(Start()) << Log();
-    /* MariaDB runs the INSERT as it arrives: its answer is lost. PostgreSQL
-     * first parses it and answers that, so the cut waits for the answer
-     * that follows the commit. */
-    const bool pg = strcmp(engine_->name, "pgsql") == 0;
-    auto arm = [&](bool refuseAfter) {
-        if (pg)
-            vqt::ArmCutProxyOnAnswer(proxy, "INSERT 0 1", refuseAfter);
-        else
-            vqt::ArmCutProxy(proxy, " PersistVals values(", refuseAfter);
-    };
+/* The framework started on the engine behind a relay of the test's own,
+ * which can lose the answer to an INSERT of PersistVals: it commits and
+ * the relay swallows the answer and closes both sides. MariaDB runs the
+ * INSERT as it arrives, so its answer is cut; PostgreSQL first parses it
+ * and answers that, so the cut waits for the answer after the commit. */
+class LostAnswer : public Persist {
+protected:
+    vqt::CutProxy *proxy_ = nullptr;
 
+    void SetUp() override
+    {
+        Persist::SetUp();
+        if (IsSkipped() || HasFatalFailure())
+            return;
+        if (vqt::IsSqliteEngine(engine_->name))
+            GTEST_SKIP() << "the embedded database has no connection to lose";
+        WORD port = EnginePort(engine_->name);
+        ASSERT_NE(0, port);
+        proxy_ = vqt::StartCutProxy(port);
+        ASSERT_NE(nullptr, proxy_);
+        char record[256];
+        if (strcmp(engine_->name, "mysql") == 0)
+            snprintf(record, sizeof record,
+                     "my 0 vqmysql vq vq 0 cparlodb ODBC MYSQL yes DSN=vqmysql;UID=vq;PWD=vq;PORT=%u;\n",
+                     (unsigned)vqt::CutProxyPort(proxy_));
+        else
+            snprintf(record, sizeof record,
+                     "pg 0 vqpgsql vq NULL 0 cparlodb ODBC PGSQL yes DSN=vqpgsql;UID=vq;Port=%u;\n",
+                     (unsigned)vqt::CutProxyPort(proxy_));
+        ASSERT_TRUE(vqt::WriteWholeFile(root_.file("data\\connparams.txt"), record));
+        ASSERT_TRUE(Start()) << Log();
+    }
+
+    void TearDown() override
+    {
+        if (started_) {
+            DeInitCParlo();
+            started_ = false;
+        }
+        vqt::StopCutProxy(proxy_);
+        Persist::TearDown();
+    }
+
+    /* The next INSERT of PersistVals loses its answer; with `refuseAfter`
+     * the relay then refuses new connections until reopened. */
+    void Arm(bool refuseAfter)
+    {
+        if (strcmp(engine_->name, "pgsql") == 0)
+            vqt::ArmCutProxyOnAnswer(proxy_, "INSERT 0 1", refuseAfter);
+        else
+            vqt::ArmCutProxy(proxy_, " PersistVals values(", refuseAfter);
+    }
+
+    /* Another table's save, which renews the connection. */
+    void RenewThroughAnotherTable()
+    {
+        RowObject *param = GetTableDataByName("Agentparams")->firstRow;
+        ASSERT_NE(nullptr, param);
+        ASSERT_TRUE(UpdateRowObject("Agentparams", param, "param_Value", "changed", 8));
+        EXPECT_EQ(1, SaveTable("Agentparams")) << "renews the connection: " << Log();
+    }
+};
+
+/* Where the connection opens again at once, the same save settles the row
+ * against the database; where it cannot (the relay refuses), the row is
+ * remembered and the first later save that can ask the database settles
+ * it, even after another table's save has renewed the connection. Never a
+ * second copy, never a save that fails for ever with a duplicate key. */
+TEST_F(LostAnswer, CommittedInsertOfATableRowIsSettled)
+{
+    vqt::CutProxy *proxy = proxy_;
     /* Renewed at once: settled in the same save. */
     RowObject *kept = MakeRow(kKept);
     ASSERT_TRUE(AddNewRow("PersistVals", kept));
-    arm(false);
+    Arm(false);
     EXPECT_EQ(1, SaveTable("PersistVals")) << Log();
     EXPECT_EQ(1, vqt::CutProxyCuts(proxy));
     EXPECT_EQ(ROW_FLAG_STORED, kept->flags);
@@ -478,16 +515,13 @@ TEST_F(Persist, LostAcknowledgementOfACommittedInsertIsSettled)
      * renews the connection; the next save of the table settles the row. */
     RowObject *added = MakeRow(kAdded);
     ASSERT_TRUE(AddNewRow("PersistVals", added));
-    arm(true);
+    Arm(true);
     EXPECT_EQ(0, SaveTable("PersistVals"));
     EXPECT_EQ(2, vqt::CutProxyCuts(proxy));
     EXPECT_LE(1, vqt::CutProxyRefusals(proxy));
     EXPECT_EQ(ROW_FLAG_NEW, added->flags);
     vqt::ReopenCutProxy(proxy);
-    RowObject *param = GetTableDataByName("Agentparams")->firstRow;
-    ASSERT_NE(nullptr, param);
-    ASSERT_TRUE(UpdateRowObject("Agentparams", param, "param_Value", "changed", 8));
-    EXPECT_EQ(1, SaveTable("Agentparams")) << "renews the connection: " << Log();
+    RenewThroughAnotherTable();
     ASSERT_TRUE(AddNewRow("PersistVals", MakeRow(kChanged)));
     EXPECT_EQ(1, SaveTable("PersistVals")) << Log();
     EXPECT_EQ(ROW_FLAG_STORED, FindRow(2)->flags);
@@ -495,7 +529,37 @@ TEST_F(Persist, LostAcknowledgementOfACommittedInsertIsSettled)
     EXPECT_NE(std::string::npos, Log().find("was stored before an earlier save lost its connection")) << Log();
     EXPECT_EQ(3, CountInDatabase("select count(*) from PersistVals"));
     EXPECT_EQ(3, CountInDatabase("select count(distinct ID) from PersistVals"));
-    DeInitCParlo();
-    started_ = false;
-    vqt::StopCutProxy(proxy);
+}
+
+/* The same for a row unit of a data object, saved by SaveRowUnit. */
+TEST_F(LostAnswer, CommittedInsertOfARowUnitIsSettled)
+{
+    auto unitOf = [](const TextRow &texts) {
+        RowObject *r = MakeRow(texts);
+        RowUnit *u = CreateRowUnit("PersistVals", r->values, r->sizes);
+        FreeRowObject(r, GetTableDefn("PersistVals")->columnCount);
+        if (u)
+            u->state = ROW_FLAG_NEW;
+        return u;
+    };
+    RowUnit *kept = unitOf(kKept), *added = unitOf(kAdded);
+    ASSERT_TRUE(kept && added);
+    Arm(false);
+    EXPECT_EQ(1, SaveRowUnit(kept, nullptr)) << Log();
+    EXPECT_EQ(ROW_FLAG_STORED, kept->state);
+    EXPECT_NE(std::string::npos, Log().find("SaveRowUnit : a row of PersistVals was stored before the connection was lost"));
+
+    Arm(true);
+    EXPECT_EQ(0, SaveRowUnit(added, nullptr));
+    EXPECT_EQ(2, vqt::CutProxyCuts(proxy_));
+    EXPECT_EQ(ROW_FLAG_NEW, added->state);
+    vqt::ReopenCutProxy(proxy_);
+    RenewThroughAnotherTable();
+    EXPECT_EQ(1, SaveRowUnit(added, nullptr)) << Log();
+    EXPECT_EQ(ROW_FLAG_STORED, added->state);
+    EXPECT_NE(std::string::npos,
+              Log().find("SaveRowUnit : a row of PersistVals was stored before an earlier save lost its connection"));
+    EXPECT_EQ(2, CountInDatabase("select count(*) from PersistVals"));
+    FreeRowUnit(kept);
+    FreeRowUnit(added);
 }
