@@ -469,3 +469,44 @@ TEST_F(ServerTrustTest, UploadsSendNoBodyToAForeignCertificate)
         }
     }
 }
+
+TEST_F(ServerTrustTest, CertificateLinesNameTheirCaller)
+{
+    const std::string upload = temp_.file("lines.bin");
+    ASSERT_TRUE(vqt::WriteWholeFile(upload, std::string(100, 'l')));
+    const std::string flags = " :  The request is updated with the internet option security flags. ";
+    const std::string verified = " :  The server's certificate is verified by Windows. ";
+    struct LineCase {
+        DWORD type;
+        const char *body;
+        DWORD verify;
+        std::string line;   /* the one certificate line of the request */
+    };
+    const LineCase cases[] = {
+        {GET_DATA, NULL, 0, "GetInternetRequestHandle" + flags},
+        {GET_DATA, NULL, 1, "GetInternetRequestHandle" + verified},
+        {SEND_DATA, "field=value", 0, "InternetSendRequestEx" + flags},
+        {SEND_DATA, "field=value", 1, "InternetSendRequestEx" + verified},
+        {UPLOAD_FILE, upload.c_str(), 0, "InternetSendRequestByBitRate" + flags},
+    };
+    for (const LineCase &c : cases) {
+        gv_agentParams.VQVerifyServerCertificate = c.verify;
+        vqt::ScratchLog log;
+        char *out = kPoison;
+        DWORD result = AgentSendRequest(("/case/ok?t=" + UniqueToken()).c_str(), c.body, &out, c.type,
+                                        TRUE, 1, 1024, 0);
+        if (out != kPoison)
+            free(out);
+        /* Without verification the self-signed certificate is accepted. */
+        if (!c.verify) {
+            EXPECT_EQ(result, 0u) << c.line;
+        }
+        std::vector<std::string> lines;
+        for (const std::string &m : log.messages("DEBUG"))
+            if (m.find(flags) != std::string::npos || m.find(verified) != std::string::npos)
+                lines.push_back(m);
+        ASSERT_FALSE(lines.empty()) << c.line << "\n" << log.plainText();
+        for (const std::string &line : lines)
+            EXPECT_EQ(line, c.line);
+    }
+}
