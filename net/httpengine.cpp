@@ -130,19 +130,8 @@ static DWORD openRequest(BOOL useProxy, const char *protocol, const wchar_t *ser
         DWORD timeout = gv_agentParams.HTTPConnectionTimeout;
         ok = WinHttpSetOption(request, WINHTTP_OPTION_CONNECT_TIMEOUT, &timeout, sizeof(timeout));
     }
-    if (ok && isHttps(protocol)) {
-        const ServerTrust *trust = CurrentRequestTrust();
-        DWORD error = ApplyCertificateFlags(request, trust);
-        if (error != 0) {
-            SetLastError(error);
-            ok = FALSE;
-        } else if (trust && trust->verify) {
-            LogDebug("GetInternetRequestHandle :  The server's certificate is verified by Windows. \n");
-        } else {
-            LogDebug("GetInternetRequestHandle :  The request is updated with the internet option "
-                     "security flags. \n");
-        }
-    }
+    if (ok && isHttps(protocol))
+        ok = ApplyRequestTrust(request, "GetInternetRequestHandle");
     if (ok && useProxy && wideLength(proxyUser) >= VQ_NET_MIN_PROXY_CREDENTIAL_CHARS) {
         ok = WinHttpSetOption(request, WINHTTP_OPTION_PROXY_USERNAME, (void *)proxyUser,
                               (DWORD)wcslen(proxyUser));

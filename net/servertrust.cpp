@@ -55,6 +55,21 @@ DWORD ApplyCertificateFlags(HINTERNET request, const ServerTrust *trust)
     return 0;
 }
 
+BOOL ApplyRequestTrust(HINTERNET request, const char *caller)
+{
+    const ServerTrust *trust = CurrentRequestTrust();
+    DWORD error = ApplyCertificateFlags(request, trust);
+    if (error != 0) {
+        SetLastError(error);
+        return FALSE;
+    }
+    if (trust && trust->verify)
+        LogDebug("%s :  The server's certificate is verified by Windows. \n", caller);
+    else
+        LogDebug("%s :  The request is updated with the internet option security flags. \n", caller);
+    return TRUE;
+}
+
 DWORD PresentedCertFingerprint(HINTERNET request, BYTE out[VQ_CERT_HASH_BYTES])
 {
     PCCERT_CONTEXT cert = NULL;

@@ -40,6 +40,13 @@ const ServerTrust *CurrentRequestTrust(void);
  * Windows' checks are to apply. 0, or the WinHttpSetOption error. */
 DWORD ApplyCertificateFlags(HINTERNET request, const ServerTrust *trust);
 
+/* The calling thread's demands (CurrentRequestTrust) applied to a new
+ * secure request, with the DEBUG line, named by `caller`, that says whether
+ * Windows verifies the certificate or the ignore flags were set. FALSE, with
+ * the WinHttpSetOption error as the thread's last error, when the flags
+ * could not be set. */
+BOOL ApplyRequestTrust(HINTERNET request, const char *caller);
+
 /* The SHA-256 fingerprint of the certificate the server presented on a
  * sent request. 0, or the error of the query or the hash. */
 DWORD PresentedCertFingerprint(HINTERNET request, BYTE out[VQ_CERT_HASH_BYTES]);

@@ -52,18 +52,8 @@ static DWORD configure(const UploadSpec *job, const char *protocol, BOOL useProx
         DWORD timeout = gv_agentParams.HTTPConnectionTimeout;
         ok = WinHttpSetOption(request, WINHTTP_OPTION_CONNECT_TIMEOUT, &timeout, sizeof(timeout));
     }
-    if (ok && isHttps(protocol)) {
-        const ServerTrust *trust = CurrentRequestTrust();
-        DWORD error = ApplyCertificateFlags(request, trust);
-        if (error != 0) {
-            SetLastError(error);
-            ok = FALSE;
-        } else if (trust && trust->verify) {
-            LogDebug("%s :  The server's certificate is verified by Windows. \n", job->name);
-        } else {
-            LogDebug("%s :  The request is updated with the internet option security flags. \n", job->name);
-        }
-    }
+    if (ok && isHttps(protocol))
+        ok = ApplyRequestTrust(request, job->name);
     if (ok && useProxy && proxyUser && wcslen(proxyUser) >= VQ_NET_MIN_PROXY_CREDENTIAL_CHARS) {
         ok = WinHttpSetOption(request, WINHTTP_OPTION_PROXY_USERNAME, (void *)proxyUser,
                               (DWORD)wcslen(proxyUser));

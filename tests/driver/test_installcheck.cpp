@@ -3,7 +3,6 @@
  * state does not show. The whole runs (test_main.cpp) drive it through a
  * setup stand-in; these cases go through the comparison's rules. */
 #include "driver/installcheck.h"
-#include "agent/registry.h"
 #include "support/clicktorun.h"
 #include "support/scratchlog.h"
 #include "support/testutil.h"
@@ -72,12 +71,10 @@ TEST(InstallCheck, ComparesWhatTheDocumentAskedWithTheStateNow)
          {"CheckInstalledState : Product ProjectProRetail is not installed.",
           "CheckInstalledState : Product VisioProRetail was removed by the document and is still installed."}},
     };
-    BOOL savedWow64 = gv_isWow64Process;
-    gv_isWow64Process = TRUE;   /* as the 64-bit prefix has it */
+    vqt::ClickToRunComputer computer;
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        vqt::DeleteClickToRunKeys();
-        ASSERT_TRUE(vqt::WriteClickToRunKeys(keys));
+        ASSERT_TRUE(computer.install(&keys));
         if (!c.visioExclusions.empty()) {
             ASSERT_EQ(vqt::RegSetSz(HKEY_LOCAL_MACHINE, kConfigKey, "VisioProRetail.ExcludedApps",
                                     c.visioExclusions, KEY_WOW64_64KEY), 0);
@@ -91,6 +88,4 @@ TEST(InstallCheck, ComparesWhatTheDocumentAskedWithTheStateNow)
                                     "asked for.\n"),
                   c.errors.empty());
     }
-    gv_isWow64Process = savedWow64;
-    vqt::DeleteClickToRunKeys();
 }

@@ -446,18 +446,6 @@ TEST_F(WholeRun, CheckAfterSetupNamesWhatSetupLeftBehind)
 
 namespace {
 
-/* The file times of a path (creation, last write) as one text. */
-std::string fileTimes(const std::string &path)
-{
-    WIN32_FILE_ATTRIBUTE_DATA d;
-    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &d))
-        return "(none)";
-    return std::to_string(d.ftCreationTime.dwLowDateTime) + "/" +
-           std::to_string(d.ftLastWriteTime.dwHighDateTime) + ":" +
-           std::to_string(d.ftLastWriteTime.dwLowDateTime) + " attrs " +
-           std::to_string(d.dwFileAttributes);
-}
-
 /* The Click-to-Run values the runs read, as one text. */
 std::string clickToRunValues()
 {
@@ -489,8 +477,8 @@ TEST_F(WholeRun, PreviewPrintsTheRewriteAndChangesNothing)
     vqt::StandInProcess excel(work, "EXCEL.exe");
     ASSERT_TRUE(CreateDirectoryA(work.file("Office365").c_str(), NULL));
     ASSERT_TRUE(vqt::WriteWholeFile(work.file("Office365\\earlier.txt"), "earlier run"));
-    std::string times = fileTimes(work.file("config.xml"));
-    std::string folderTimes = fileTimes(work.path());
+    std::string times = vqt::FileTimes(work.file("config.xml"));
+    std::string folderTimes = vqt::FileTimes(work.path());
     std::string registry = clickToRunValues();
     Sleep(50);
 
@@ -533,8 +521,8 @@ TEST_F(WholeRun, PreviewPrintsTheRewriteAndChangesNothing)
     EXPECT_EQ(vqt::ReadWholeFile(work.file("Office365\\earlier.txt")), "earlier run")
         << "nothing was deleted";
     EXPECT_EQ(document(), sample);
-    EXPECT_EQ(fileTimes(work.file("config.xml")), times);
-    EXPECT_EQ(fileTimes(work.path()), folderTimes);
+    EXPECT_EQ(vqt::FileTimes(work.file("config.xml")), times);
+    EXPECT_EQ(vqt::FileTimes(work.path()), folderTimes);
     EXPECT_EQ(clickToRunValues(), registry);
     EXPECT_FALSE(logHas("Inside execute Method")) << "nothing was started";
     EXPECT_FALSE(logHas("Killing the process"));

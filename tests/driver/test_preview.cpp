@@ -4,7 +4,6 @@
  * application runs here; the whole runs with one running are in
  * test_main.cpp. */
 #include "driver/preview.h"
-#include "agent/registry.h"
 #include "support/clicktorun.h"
 #include "support/scratchlog.h"
 #include "support/testutil.h"
@@ -32,15 +31,6 @@ Texts previewCopies()
     while (FindNextFileA(h, &fd));
     FindClose(h);
     return names;
-}
-
-std::string lastWrite(const std::string &path)
-{
-    WIN32_FILE_ATTRIBUTE_DATA d;
-    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &d))
-        return "(none)";
-    return std::to_string(d.ftLastWriteTime.dwHighDateTime) + ":" +
-           std::to_string(d.ftLastWriteTime.dwLowDateTime);
 }
 
 } // namespace
@@ -77,19 +67,16 @@ TEST(Preview, PrintsTheRewriteAndItsSummaryAndChangesNothing)
           "Products in the document:\n  O365ProPlusRetail : languages en-us; excluded (none)\n"
           "Products removed"}},
     };
-    BOOL savedWow64 = gv_isWow64Process;
-    gv_isWow64Process = TRUE;   /* as the 64-bit prefix has it */
+    vqt::ClickToRunComputer computer;
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        vqt::DeleteClickToRunKeys();
-        if (c.keys) {
-            ASSERT_TRUE(vqt::WriteClickToRunKeys(*c.keys));
-        }
+        ASSERT_TRUE(computer.install(c.keys));
         vqt::ScratchDir work("preview");
         std::string sample = vqt::ReadWholeFile(kSample);
         ASSERT_TRUE(vqt::WriteWholeFile(work.file("config.xml"), sample));
         ASSERT_TRUE(vqt::WriteWholeFile(work.file("odt.exe"), "MZ"));
-        std::string written = lastWrite(work.file("config.xml")), folder = lastWrite(work.path());
+        std::string written = vqt::FileTimes(work.file("config.xml"));
+        std::string folder = vqt::FileTimes(work.path());
         Texts copies = previewCopies();
         Sleep(20);
 
@@ -112,13 +99,11 @@ TEST(Preview, PrintsTheRewriteAndItsSummaryAndChangesNothing)
         }
         EXPECT_EQ(printed.find("<Configuration") != std::string::npos, c.keys != NULL);
         EXPECT_EQ(vqt::ReadWholeFile(work.file("config.xml")), sample);
-        EXPECT_EQ(lastWrite(work.file("config.xml")), written);
-        EXPECT_EQ(lastWrite(work.path()), folder);
+        EXPECT_EQ(vqt::FileTimes(work.file("config.xml")), written);
+        EXPECT_EQ(vqt::FileTimes(work.path()), folder);
         EXPECT_FALSE(vqt::DirExistsA(work.file("Office365")));
         EXPECT_EQ(previewCopies(), copies) << "the copy is removed";
         EXPECT_TRUE(log.has("[INFO]", "PreviewDeployment : the rewritten document and its summary "
                                       "were printed; nothing was changed.\n"));
     }
-    gv_isWow64Process = savedWow64;
-    vqt::DeleteClickToRunKeys();
 }

@@ -9,69 +9,32 @@
 #include "support/agentkey.h"
 #include "support/testutil.h"
 #include "support/netserver.h"
+#include "support/routedrequest.h"
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <string.h>
 #include <string>
 
+using vqt::kPoison;
 using vqt::RequestsWith;
+using vqt::SetParamText;
 using vqt::UniqueToken;
 
 namespace {
 
-char *const kPoison = (char *)(INT_PTR)0x5a5a5a5a;
-
-void setText(char **slot, const char *text)
-{
-    free(*slot);
-    *slot = text ? _strdup(text) : NULL;
-}
-
-class Router : public ::testing::Test {
+class Router : public vqt::RoutedRequestTest {
 protected:
-    void SetUp() override
-    {
-        ASSERT_NE(vqt::HttpPort(), 0) << "the loopback servers' ports are not in the environment";
-        ASSERT_EQ(vqt::WriteAgentKey(temp_.path()), 0);
-        ResetAgentParameters();
-        AgentParameters *p = &gv_agentParams;
-        strcpy(p->TempDirectory, temp_.path().c_str());
-        setText(&p->VQServerProtocol, "http");
-        setText(&p->DistributionServerProtocol, "http");
-        p->ActiveServerPort = vqt::HttpPort();
-        p->ActiveDistributionServerPort = vqt::HttpPort();
-        setText(&p->EnableDistributionServer, "no");
-        setText(&p->ProxyEnabled, "NO");
-        setText(&gv_vqProductCode, "VQEE");
-    }
-    void TearDown() override
-    {
-        ResetAgentParameters();
-        vqt::DeleteAgentKey();
-    }
+    Router() : RoutedRequestTest("http", "nettemp") {}
     void management(const char *last, const char *ip, const char *sec, const char *name, const char *flat)
     {
         AgentParameters *p = &gv_agentParams;
-        setText(&p->VQLastAccessName, last);
-        setText(&p->VQServerIPAddress, ip);
-        setText(&p->VQServerSecIPAddress, sec);
-        setText(&p->VQServerName, name);
-        setText(&p->VQServerFlatName, flat);
+        SetParamText(&p->VQLastAccessName, last);
+        SetParamText(&p->VQServerIPAddress, ip);
+        SetParamText(&p->VQServerSecIPAddress, sec);
+        SetParamText(&p->VQServerName, name);
+        SetParamText(&p->VQServerFlatName, flat);
     }
-    /* The host part of each recorded request's Host header, in order. */
-    static std::vector<std::string> hostsSeen(const std::string &token)
-    {
-        std::vector<std::string> hosts;
-        for (const vqt::SeenRequest &r : RequestsWith(token)) {
-            std::string host = r.header("Host");
-            hosts.push_back(host.substr(0, host.find(':')));
-        }
-        return hosts;
-    }
-
-    vqt::ScratchDir temp_{"nettemp"};
-    vqt::AgentKeyScope scope_;
 };
 
 std::string str(const char *s) { return s ? s : "<null>"; }
@@ -108,14 +71,13 @@ TEST_F(Router, AddressFallbackOrder)
     };
     for (const FallbackCase &c : cases) {
         management(c.addresses[0], c.addresses[1], c.addresses[2], c.addresses[3], c.addresses[4]);
-        ASSERT_EQ(vqt::RegSetSz(HKEY_LOCAL_MACHINE, std::string(vqt::kAgentKeyPath) + "\\ServerInfo",
-                                "VQLastAccessName", "unchanged"), 0);
+        ASSERT_EQ(vqt::WriteAgentSz("ServerInfo", "VQLastAccessName", "unchanged"), 0);
         std::string token = UniqueToken();
         char *out = kPoison;
         EXPECT_EQ(AgentSendRequest(("/case/ok.xml?t=" + token).c_str(), NULL, &out, GET_DATA, TRUE, 1, 0, 0),
                   c.result)
             << c.what;
-        EXPECT_EQ(hostsSeen(token), c.hosts) << c.what;
+        EXPECT_EQ(vqt::HostsSeen(token), c.hosts) << c.what;
         std::string stored;
         ASSERT_TRUE(vqt::ReadAgentSz("ServerInfo", "VQLastAccessName", &stored));
         if (c.lastAccess) {
@@ -135,14 +97,10 @@ TEST_F(Router, DistributionServerIsNeverReachedThroughTheProxy)
 {
     AgentParameters *p = &gv_agentParams;
     management(vqt::kCaseHost, NULL, NULL, NULL, NULL);
-    setText(&p->EnableDistributionServer, "YES");
-    setText(&p->DistributionLastAccessName, vqt::kRefusingHost);
-    setText(&p->DistributionServerFlatName, vqt::kCaseHost2);
-    setText(&p->ProxyEnabled, "yes");
-    setText(&p->ProxyServerName, ("127.0.0.1:" + std::to_string(vqt::ProxyPort())).c_str());
-    setText(&p->ProxyUserName, vqt::kProxyUser);
-    setText(&p->ProxyPassword, vqt::kProxyPassword);
-    setText(&p->ProxyByPass, "<local>");
+    SetParamText(&p->EnableDistributionServer, "YES");
+    SetParamText(&p->DistributionLastAccessName, vqt::kRefusingHost);
+    SetParamText(&p->DistributionServerFlatName, vqt::kCaseHost2);
+    useProxy();
 
     /* toVQServer 0: the distribution server, directly; its flat name
      * answers and becomes its last access name. */
@@ -190,7 +148,7 @@ TEST_F(Router, UrlRewritingPerProductCode)
         {"VQEE", "\\case\\ok.xml?t=@", GET_DATA, "/case/ok.xml?t=@"},
     };
     for (const UrlCase &c : cases) {
-        setText(&gv_vqProductCode, c.productCode);
+        SetParamText(&gv_vqProductCode, c.productCode);
         std::string token = UniqueToken();
         std::string url = c.url, path = c.path;
         url.replace(url.find('@'), 1, token);
@@ -248,7 +206,7 @@ TEST_F(Router, GetDataFromServerIgnoresTheGivenServer)
     ASSERT_NE(out, nullptr);
     EXPECT_STREQ(out, "hello from the loopback server\n");
     free(out);
-    std::vector<std::string> hosts = hostsSeen(token);
+    std::vector<std::string> hosts = vqt::HostsSeen(token);
     EXPECT_EQ(hosts, std::vector<std::string>{vqt::kCaseHost2});
     /* The caller's keep-alive reaches the request, and the plain download
      * asks for gzip: how the resource document is fetched. */

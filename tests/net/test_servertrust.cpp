@@ -11,6 +11,7 @@
 #include "agent/agentparams.h"
 #include "support/agentkey.h"
 #include "support/netserver.h"
+#include "support/routedrequest.h"
 #include "support/scratchlog.h"
 #include "support/testutil.h"
 
@@ -22,19 +23,14 @@
 #include <string>
 #include <vector>
 
+using vqt::kPoison;
 using vqt::RequestsWith;
+using vqt::SetParamText;
 using vqt::UniqueToken;
 
 namespace {
 
-char *const kPoison = (char *)(INT_PTR)0x5a5a5a5a;
 const char kOkBody[] = "hello from the loopback server\n";
-
-void setText(char **slot, const char *text)
-{
-    free(*slot);
-    *slot = text ? _strdup(text) : NULL;
-}
 
 std::string env(const char *name)
 {
@@ -56,43 +52,29 @@ std::string plainHex(const std::string &openssl)
 /* The colon form without openssl's prefix, as the ERROR lines write it. */
 std::string colonForm(const std::string &openssl) { return openssl.substr(openssl.find('=') + 1); }
 
-class ServerTrustTest : public ::testing::Test {
+class ServerTrustTest : public vqt::RoutedRequestTest {
 protected:
+    ServerTrustTest() : RoutedRequestTest("https", "trusttemp") {}
     void SetUp() override
     {
-        ASSERT_NE(vqt::TlsPort(), 0) << "the loopback servers' ports are not in the environment";
+        RoutedRequestTest::SetUp();
+        if (HasFatalFailure())
+            return;
         selfSigned_ = env("VQ_NET_TLS_FINGERPRINT");
         issued_ = env("VQ_NET_TLS_CA_FINGERPRINT");
         ASSERT_FALSE(selfSigned_.empty());
         ASSERT_FALSE(issued_.empty());
-        ASSERT_EQ(vqt::WriteAgentKey(temp_.path()), 0);
-        ResetAgentParameters();
-        AgentParameters *p = &gv_agentParams;
-        strcpy(p->TempDirectory, temp_.path().c_str());
-        setText(&p->VQServerProtocol, "https");
-        setText(&p->DistributionServerProtocol, "https");
-        p->ActiveServerPort = vqt::TlsPort();
-        p->ActiveDistributionServerPort = vqt::TlsPort();
-        setText(&p->EnableDistributionServer, "no");
-        setText(&p->ProxyEnabled, "NO");
-        setText(&gv_vqProductCode, "VQEE");
         management(vqt::kCaseHost, NULL);
         setStoredLastAccess("unchanged");
     }
-    void TearDown() override
-    {
-        ResetAgentParameters();
-        vqt::DeleteAgentKey();
-    }
     void management(const char *last, const char *ip)
     {
-        setText(&gv_agentParams.VQLastAccessName, last);
-        setText(&gv_agentParams.VQServerIPAddress, ip);
+        SetParamText(&gv_agentParams.VQLastAccessName, last);
+        SetParamText(&gv_agentParams.VQServerIPAddress, ip);
     }
     void setStoredLastAccess(const char *name)
     {
-        ASSERT_EQ(vqt::RegSetSz(HKEY_LOCAL_MACHINE, std::string(vqt::kAgentKeyPath) + "\\ServerInfo",
-                                "VQLastAccessName", name), 0);
+        ASSERT_EQ(vqt::WriteAgentSz("ServerInfo", "VQLastAccessName", name), 0);
     }
     std::string storedLastAccess(const char *value = "VQLastAccessName")
     {
@@ -107,20 +89,9 @@ protected:
         return AgentSendRequest(("/case/ok.xml?t=" + token).c_str(), NULL, out, GET_DATA, TRUE,
                                 toVQServer, 0, 0);
     }
-    static std::vector<std::string> hostsSeen(const std::string &token)
-    {
-        std::vector<std::string> hosts;
-        for (const vqt::SeenRequest &r : RequestsWith(token)) {
-            std::string host = r.header("Host");
-            hosts.push_back(host.substr(0, host.find(':')));
-        }
-        return hosts;
-    }
 
     std::string selfSigned_;   /* openssl's line for 127.0.0.1's certificate */
     std::string issued_;       /* ... and for 127.0.0.2's */
-    vqt::ScratchDir temp_{"trusttemp"};
-    vqt::AgentKeyScope scope_;
 };
 
 /* The test authority in the computer's trusted roots for the life of
@@ -195,7 +166,7 @@ TEST_F(ServerTrustTest, ManagementServerModes)
         {"verification on overrides nothing of a pin", selfSigned_, 1, false, false, NULL},
     };
     for (const ModeCase &c : cases) {
-        setText(&gv_agentParams.VQServerCertThumbprint, c.pin.empty() ? NULL : c.pin.c_str());
+        SetParamText(&gv_agentParams.VQServerCertThumbprint, c.pin.empty() ? NULL : c.pin.c_str());
         gv_agentParams.VQVerifyServerCertificate = c.verify;
         setStoredLastAccess("unchanged");
         vqt::ScratchLog log;
@@ -235,8 +206,8 @@ TEST_F(ServerTrustTest, ManagementServerModes)
         }
     }
     /* Over plain HTTP a pin has nothing to check. */
-    setText(&gv_agentParams.VQServerCertThumbprint, plainHex(issued_).c_str());
-    setText(&gv_agentParams.VQServerProtocol, "http");
+    SetParamText(&gv_agentParams.VQServerCertThumbprint, plainHex(issued_).c_str());
+    SetParamText(&gv_agentParams.VQServerProtocol, "http");
     gv_agentParams.ActiveServerPort = vqt::HttpPort();
     char *out;
     EXPECT_EQ(getData(UniqueToken(), &out), 0u);
@@ -257,7 +228,7 @@ TEST_F(ServerTrustTest, WrongPinWritesNoFile)
     const FileCase cases[] = {{plainHex(issued_), false}, {selfSigned_, true}};
     for (const FileCase &c : cases) {
         DeleteFileA(dest.c_str());
-        setText(&gv_agentParams.VQServerCertThumbprint, c.pin.c_str());
+        SetParamText(&gv_agentParams.VQServerCertThumbprint, c.pin.c_str());
         std::string token = UniqueToken();
         DWORD result = AgentSendRequest(("/case/ok.xml?t=" + token).c_str(), dest.c_str(), NULL,
                                         DOWNLOAD_FILE, TRUE, 1, 0, 0);
@@ -304,7 +275,7 @@ TEST_F(ServerTrustTest, VerificationWithTheTestAuthorityTrusted)
         {"verified, but not the pinned one", selfSigned_, ERROR_WINHTTP_SECURE_FAILURE},
     };
     for (const VerifyCase &c : cases) {
-        setText(&gv_agentParams.VQServerCertThumbprint, c.pin.c_str());
+        SetParamText(&gv_agentParams.VQServerCertThumbprint, c.pin.c_str());
         EXPECT_EQ(getData(UniqueToken(), &out), c.result) << c.what;
         if (out != kPoison) {
             EXPECT_STREQ(out, kOkBody) << c.what;
@@ -316,7 +287,7 @@ TEST_F(ServerTrustTest, VerificationWithTheTestAuthorityTrusted)
 
 TEST_F(ServerTrustTest, RouterFallsBackPastAForeignCertificate)
 {
-    setText(&gv_agentParams.VQServerCertThumbprint, selfSigned_.c_str());
+    SetParamText(&gv_agentParams.VQServerCertThumbprint, selfSigned_.c_str());
     struct FallbackCase {
         const char *what;
         const char *last;
@@ -337,7 +308,7 @@ TEST_F(ServerTrustTest, RouterFallsBackPastAForeignCertificate)
         std::string token = UniqueToken();
         char *out;
         EXPECT_EQ(getData(token, &out), c.result) << c.what;
-        EXPECT_EQ(hostsSeen(token), c.hosts) << c.what;
+        EXPECT_EQ(vqt::HostsSeen(token), c.hosts) << c.what;
         EXPECT_EQ(storedLastAccess(), c.remembered ? c.remembered : "unchanged") << c.what;
         if (out != kPoison)
             free(out);
@@ -347,10 +318,9 @@ TEST_F(ServerTrustTest, RouterFallsBackPastAForeignCertificate)
 TEST_F(ServerTrustTest, DistributionServerHasItsOwnPin)
 {
     AgentParameters *p = &gv_agentParams;
-    setText(&p->EnableDistributionServer, "yes");
-    setText(&p->DistributionLastAccessName, vqt::kCaseHost);
-    ASSERT_EQ(vqt::RegSetSz(HKEY_LOCAL_MACHINE, std::string(vqt::kAgentKeyPath) + "\\ServerInfo",
-                            "DistributionLastAccessName", "unchanged"), 0);
+    SetParamText(&p->EnableDistributionServer, "yes");
+    SetParamText(&p->DistributionLastAccessName, vqt::kCaseHost);
+    ASSERT_EQ(vqt::WriteAgentSz("ServerInfo", "DistributionLastAccessName", "unchanged"), 0);
     struct PinCase {
         std::string managementPin;
         std::string distributionPin;
@@ -363,8 +333,8 @@ TEST_F(ServerTrustTest, DistributionServerHasItsOwnPin)
         {"", "", 0, 0},
     };
     for (const PinCase &c : cases) {
-        setText(&p->VQServerCertThumbprint, c.managementPin.empty() ? NULL : c.managementPin.c_str());
-        setText(&p->DistributionServerCertThumbprint,
+        SetParamText(&p->VQServerCertThumbprint, c.managementPin.empty() ? NULL : c.managementPin.c_str());
+        SetParamText(&p->DistributionServerCertThumbprint,
                 c.distributionPin.empty() ? NULL : c.distributionPin.c_str());
         char *out;
         EXPECT_EQ(getData(UniqueToken(), &out, 1), c.toManagement) << c.managementPin;
@@ -383,18 +353,14 @@ TEST_F(ServerTrustTest, PinThroughTheAuthenticatingProxy)
 {
     ASSERT_NE(vqt::ProxyPort(), 0);
     AgentParameters *p = &gv_agentParams;
-    setText(&p->ProxyEnabled, "yes");
-    setText(&p->ProxyServerName, ("127.0.0.1:" + std::to_string(vqt::ProxyPort())).c_str());
-    setText(&p->ProxyUserName, vqt::kProxyUser);
-    setText(&p->ProxyPassword, vqt::kProxyPassword);
-    setText(&p->ProxyByPass, "<local>");
+    useProxy();
     struct ProxyCase {
         std::string pin;
         DWORD result;
     };
     const ProxyCase cases[] = {{selfSigned_, 0}, {issued_, ERROR_WINHTTP_SECURE_FAILURE}};
     for (const ProxyCase &c : cases) {
-        setText(&p->VQServerCertThumbprint, c.pin.c_str());
+        SetParamText(&p->VQServerCertThumbprint, c.pin.c_str());
         setStoredLastAccess("unchanged");
         auto tunnels = [] {
             size_t n = 0;
@@ -452,7 +418,7 @@ TEST_F(ServerTrustTest, UploadsSendNoBodyToAForeignCertificate)
         };
         const PinCase pins[] = {{issued_, ERROR_WINHTTP_SECURE_FAILURE}, {selfSigned_, 0}, {"", 0}};
         for (const PinCase &pin : pins) {
-            setText(&gv_agentParams.VQServerCertThumbprint, pin.pin.empty() ? NULL : pin.pin.c_str());
+            SetParamText(&gv_agentParams.VQServerCertThumbprint, pin.pin.empty() ? NULL : pin.pin.c_str());
             std::string token = UniqueToken();
             char *out = kPoison;
             EXPECT_EQ(AgentSendRequest(("/case/ok?t=" + token).c_str(), c.body, &out, c.type, TRUE, 1,
@@ -467,5 +433,46 @@ TEST_F(ServerTrustTest, UploadsSendNoBodyToAForeignCertificate)
             if (out != kPoison)
                 free(out);
         }
+    }
+}
+
+TEST_F(ServerTrustTest, CertificateLinesNameTheirCaller)
+{
+    const std::string upload = temp_.file("lines.bin");
+    ASSERT_TRUE(vqt::WriteWholeFile(upload, std::string(100, 'l')));
+    const std::string flags = " :  The request is updated with the internet option security flags. ";
+    const std::string verified = " :  The server's certificate is verified by Windows. ";
+    struct LineCase {
+        DWORD type;
+        const char *body;
+        DWORD verify;
+        std::string line;   /* the one certificate line of the request */
+    };
+    const LineCase cases[] = {
+        {GET_DATA, NULL, 0, "GetInternetRequestHandle" + flags},
+        {GET_DATA, NULL, 1, "GetInternetRequestHandle" + verified},
+        {SEND_DATA, "field=value", 0, "InternetSendRequestEx" + flags},
+        {SEND_DATA, "field=value", 1, "InternetSendRequestEx" + verified},
+        {UPLOAD_FILE, upload.c_str(), 0, "InternetSendRequestByBitRate" + flags},
+    };
+    for (const LineCase &c : cases) {
+        gv_agentParams.VQVerifyServerCertificate = c.verify;
+        vqt::ScratchLog log;
+        char *out = kPoison;
+        DWORD result = AgentSendRequest(("/case/ok?t=" + UniqueToken()).c_str(), c.body, &out, c.type,
+                                        TRUE, 1, 1024, 0);
+        if (out != kPoison)
+            free(out);
+        /* Without verification the self-signed certificate is accepted. */
+        if (!c.verify) {
+            EXPECT_EQ(result, 0u) << c.line;
+        }
+        std::vector<std::string> lines;
+        for (const std::string &m : log.messages("DEBUG"))
+            if (m.find(flags) != std::string::npos || m.find(verified) != std::string::npos)
+                lines.push_back(m);
+        ASSERT_FALSE(lines.empty()) << c.line << "\n" << log.plainText();
+        for (const std::string &line : lines)
+            EXPECT_EQ(line, c.line);
     }
 }

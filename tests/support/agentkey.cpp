@@ -103,4 +103,9 @@ bool ReadAgentSz(const std::string &subkey, const char *name, std::string *text)
     return true;
 }
 
+LONG WriteAgentSz(const std::string &subkey, const char *name, const std::string &text)
+{
+    return RegSetSz(HKEY_LOCAL_MACHINE, pathOf(subkey), name, text);
+}
+
 } // namespace vqt

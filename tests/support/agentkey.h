@@ -45,6 +45,10 @@ void DeleteAgentKey();
 /* Reads a REG_SZ of the agent key or one of its subkeys; false when absent. */
 bool ReadAgentSz(const std::string &subkey, const char *name, std::string *text);
 
+/* Writes a REG_SZ of the agent key or one of its subkeys; 0 or the
+ * registry error. */
+LONG WriteAgentSz(const std::string &subkey, const char *name, const std::string &text);
+
 /* Deletes the agent key when constructed and again when it goes. */
 class AgentKeyScope {
 public:

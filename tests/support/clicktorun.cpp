@@ -1,6 +1,8 @@
-/* Click-to-Run registry keys for whole-run tests (see clicktorun.h). */
+/* Click-to-Run registry keys for the tests (see clicktorun.h). */
 #include "clicktorun.h"
 #include "testutil.h"
+
+#include "agent/registry.h"
 
 namespace vqt {
 
@@ -31,6 +33,24 @@ void DeleteClickToRunKeys()
 {
     RegDeleteTreeA2(HKEY_LOCAL_MACHINE, kRoot, KEY_WOW64_64KEY);
     RegDeleteTreeA2(HKEY_LOCAL_MACHINE, kRoot, KEY_WOW64_32KEY);
+}
+
+ClickToRunComputer::ClickToRunComputer() : savedWow64_(gv_isWow64Process)
+{
+    gv_isWow64Process = TRUE;
+    DeleteClickToRunKeys();
+}
+
+ClickToRunComputer::~ClickToRunComputer()
+{
+    gv_isWow64Process = savedWow64_;
+    DeleteClickToRunKeys();
+}
+
+bool ClickToRunComputer::install(const ClickToRunKeys *keys)
+{
+    DeleteClickToRunKeys();
+    return !keys || WriteClickToRunKeys(*keys);
 }
 
 } // namespace vqt

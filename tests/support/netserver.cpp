@@ -105,6 +105,16 @@ std::vector<SeenRequest> RequestsWith(const std::string &token)
     return found;
 }
 
+std::vector<std::string> HostsSeen(const std::string &token)
+{
+    std::vector<std::string> hosts;
+    for (const SeenRequest &r : RequestsWith(token)) {
+        std::string host = r.header("Host");
+        hosts.push_back(host.substr(0, host.find(':')));
+    }
+    return hosts;
+}
+
 std::string PatternBytes(size_t start, size_t count)
 {
     std::string out(count, '\0');

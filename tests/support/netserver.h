@@ -44,6 +44,10 @@ struct SeenRequest {
 /* The recorded requests whose path contains `token`, in arrival order. */
 std::vector<SeenRequest> RequestsWith(const std::string &token);
 
+/* The host part (without the port) of the Host header of each of those
+ * requests, in arrival order. */
+std::vector<std::string> HostsSeen(const std::string &token);
+
 /* Bytes start .. start+count-1 of the servers' pattern 33 + i % 89. */
 std::string PatternBytes(size_t start, size_t count);
 

@@ -48,6 +48,17 @@ bool DirExistsA(const std::string &path)
     return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+std::string FileTimes(const std::string &path)
+{
+    WIN32_FILE_ATTRIBUTE_DATA d;
+    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &d))
+        return "(none)";
+    return std::to_string(d.ftCreationTime.dwLowDateTime) + "/" +
+           std::to_string(d.ftLastWriteTime.dwHighDateTime) + ":" +
+           std::to_string(d.ftLastWriteTime.dwLowDateTime) + " attrs " +
+           std::to_string(d.dwFileAttributes);
+}
+
 bool ReadWholeFile(const std::string &path, std::string *out)
 {
     out->clear();

@@ -30,6 +30,9 @@ private:
 
 bool FileExistsA(const std::string &path);
 bool DirExistsA(const std::string &path);
+/* A file's or folder's creation and last write time and its attributes as
+ * one text, "(none)" when it cannot be read: equal texts, untouched. */
+std::string FileTimes(const std::string &path);
 bool ReadWholeFile(const std::string &path, std::string *out);
 std::string ReadWholeFile(const std::string &path);   /* "" when unreadable */
 bool WriteWholeFile(const std::string &path, const std::string &data);
