@@ -521,51 +521,6 @@ static BOOL readColumn(SQLHSTMT stmt, SQLUSMALLINT column, BOOL binary, char **o
     return TRUE;
 }
 
-/* The cell's value of the column's type code from the delivered text. */
-static BOOL convertCell(ResultCell *cell, const ResultColumn *col)
-{
-    if (!cell->text)
-        return TRUE;
-    INT32 size = cell->textLength;
-    switch (col->type) {
-    case BRN_SQL_BOOLEAN:
-        cell->value = ConvertTextToValue(strcmp(cell->text, "1") == 0 ? "TRUE" : "FALSE", &size, col->type);
-        break;
-    case BRN_SQL_DATE:
-    case BRN_SQL_TIME:
-    case BRN_SQL_DATETIME: {
-        BrnDateTime *dt = col->type == BRN_SQL_DATETIME ? ConvertStringToBrnDateTime(cell->text)
-                                                        : ConvertStringToBrnGenDateTime(cell->text);
-        cell->value = DateTimeValueBuffer(dt);
-        size = BRN_DATETIME_SIZE;
-        break;
-    }
-    case BRN_SQL_FLOAT:
-    case BRN_SQL_DOUBLE: {
-        /* A delivered real may have an exponent ("1e+300"), which the
-         * literal grammar of ConvertTextToValue does not take. */
-        double v = TextToDouble(cell->text, NULL);
-        if (col->type == BRN_SQL_FLOAT) {
-            float f = (float)v;
-            cell->value = CopyValueBuffer(&f, 4);
-            size = 4;
-        } else {
-            cell->value = CopyValueBuffer(&v, 8);
-            size = 8;
-        }
-        break;
-    }
-    default:
-        if (col->binary)
-            cell->value = CopyValueBuffer(cell->text, cell->textLength);
-        else
-            cell->value = ConvertTextToValue(cell->text, &size, col->type);
-        break;
-    }
-    cell->size = size;
-    return cell->value != NULL;
-}
-
 /* How a result set was read. */
 typedef enum ReadOutcome {
     READ_DONE,          /* every row is in the set */
@@ -653,7 +608,7 @@ static ReadOutcome readByCell(SQLHSTMT stmt, ResultSet *set)
             ok = (isRealSqlType(col->sqlType)
                       ? readRealColumn(stmt, (SQLUSMALLINT)(i + 1), &cell->text, &cell->textLength)
                       : readColumn(stmt, (SQLUSMALLINT)(i + 1), col->binary, &cell->text, &cell->textLength))
-                 && convertCell(cell, col);
+                 && ConvertResultCellText(cell, col);
         }
         if (!ok) {
             FreeResultRow(row, set->columns, count);
@@ -807,7 +762,7 @@ static ResultRow *rowFromBlock(const BlockBuffers *b, SQLULEN r, const ResultSet
             double v;
             memcpy(&v, b->data[i] + r * (size_t)b->width[i], sizeof v);
             cell->text = realText(v, &cell->textLength);
-            if (!cell->text || !convertCell(cell, col)) {
+            if (!cell->text || !ConvertResultCellText(cell, col)) {
                 FreeResultRow(row, set->columns, b->count);
                 return NULL;
             }
@@ -827,7 +782,7 @@ static ResultRow *rowFromBlock(const BlockBuffers *b, SQLULEN r, const ResultSet
         memcpy(cell->text, b->data[i] + r * (size_t)b->width[i], (size_t)ind);
         cell->text[ind] = '\0';
         cell->textLength = (INT32)ind;
-        if (!convertCell(cell, col)) {
+        if (!ConvertResultCellText(cell, col)) {
             FreeResultRow(row, set->columns, b->count);
             return NULL;
         }

@@ -141,34 +141,9 @@ static int realText(double v, char *buf)
     return snprintf(buf, 40, "%.17g", v);
 }
 
-/* The cell's value of the column's type code from its text, by the ODBC
- * adapter's rules, for the cells SQLite does not hold as numbers. */
-static BOOL valueFromText(ResultCell *cell, const ResultColumn *col)
-{
-    INT32 size = cell->textLength;
-    switch (col->type) {
-    case BRN_SQL_BOOLEAN:
-        cell->value = ConvertTextToValue(strcmp(cell->text, "1") == 0 ? "TRUE" : "FALSE", &size, col->type);
-        break;
-    case BRN_SQL_DATE:
-    case BRN_SQL_TIME:
-    case BRN_SQL_DATETIME: {
-        BrnDateTime *dt = col->type == BRN_SQL_DATETIME ? ConvertStringToBrnDateTime(cell->text)
-                                                        : ConvertStringToBrnGenDateTime(cell->text);
-        cell->value = DateTimeValueBuffer(dt);
-        size = BRN_DATETIME_SIZE;
-        break;
-    }
-    default:
-        cell->value = ConvertTextToValue(cell->text, &size, col->type);
-        break;
-    }
-    cell->size = size;
-    return cell->value != NULL;
-}
-
 /* An integer as the value of a 32- or 64-bit integer code, when it fits;
- * FALSE leaves the cell to valueFromText (which refuses what cannot be). */
+ * FALSE leaves the cell to ConvertResultCellText (which refuses what
+ * cannot be). */
 static BOOL valueFromInteger(ResultCell *cell, const ResultColumn *col, sqlite3_int64 v)
 {
     if (col->type == BRN_SQL_BIGINT) {
@@ -220,7 +195,7 @@ static BOOL readCell(sqlite3_stmt *stmt, int i, const ResultColumn *col, ResultC
             cell->value = CopyValueBuffer(&v, 8);
             cell->size = 8;
         } else {
-            return valueFromText(cell, col);
+            return ConvertResultCellText(cell, col);
         }
         return cell->value != NULL;
     }
@@ -234,7 +209,7 @@ static BOOL readCell(sqlite3_stmt *stmt, int i, const ResultColumn *col, ResultC
             return FALSE;
         if (valueFromInteger(cell, col, v))
             return cell->value != NULL;
-        return valueFromText(cell, col);
+        return ConvertResultCellText(cell, col);
     }
     const unsigned char *text = sqlite3_column_text(stmt, i);
     int n = sqlite3_column_bytes(stmt, i);
@@ -242,7 +217,7 @@ static BOOL readCell(sqlite3_stmt *stmt, int i, const ResultColumn *col, ResultC
         return FALSE;   /* no memory for SQLite's text of the value */
     cell->text = copyBytes(text, n);
     cell->textLength = n;
-    return cell->text && valueFromText(cell, col);
+    return cell->text && ConvertResultCellText(cell, col);
 }
 
 /* The SQL type of a column without a declared type (an expression), as the

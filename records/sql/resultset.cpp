@@ -3,8 +3,11 @@
 #include "records/sql/resultset.h"
 #include "records/base/coltypes.h"
 #include "records/base/datetime.h"
+#include "records/base/strutil.h"
+#include "records/base/textvalue.h"
 
 #include <stdlib.h>
+#include <string.h>
 
 ResultRow *NewResultRow(INT32 columnCount)
 {
@@ -55,4 +58,48 @@ void FreeResultSet(ResultSet *set)
     }
     free(set->columns);
     free(set);
+}
+
+BOOL ConvertResultCellText(ResultCell *cell, const ResultColumn *col)
+{
+    if (!cell->text)
+        return TRUE;
+    INT32 size = cell->textLength;
+    switch (col->type) {
+    case BRN_SQL_BOOLEAN:
+        cell->value = ConvertTextToValue(strcmp(cell->text, "1") == 0 ? "TRUE" : "FALSE", &size, col->type);
+        break;
+    case BRN_SQL_DATE:
+    case BRN_SQL_TIME:
+    case BRN_SQL_DATETIME: {
+        BrnDateTime *dt = col->type == BRN_SQL_DATETIME ? ConvertStringToBrnDateTime(cell->text)
+                                                        : ConvertStringToBrnGenDateTime(cell->text);
+        cell->value = DateTimeValueBuffer(dt);
+        size = BRN_DATETIME_SIZE;
+        break;
+    }
+    case BRN_SQL_FLOAT:
+    case BRN_SQL_DOUBLE: {
+        /* A delivered real may have an exponent ("1e+300"), which the
+         * literal grammar of ConvertTextToValue does not take. */
+        double v = TextToDouble(cell->text, NULL);
+        if (col->type == BRN_SQL_FLOAT) {
+            float f = (float)v;
+            cell->value = CopyValueBuffer(&f, 4);
+            size = 4;
+        } else {
+            cell->value = CopyValueBuffer(&v, 8);
+            size = 8;
+        }
+        break;
+    }
+    default:
+        if (col->binary)
+            cell->value = CopyValueBuffer(cell->text, cell->textLength);
+        else
+            cell->value = ConvertTextToValue(cell->text, &size, col->type);
+        break;
+    }
+    cell->size = size;
+    return cell->value != NULL;
 }

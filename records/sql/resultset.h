@@ -51,4 +51,12 @@ void FreeResultRow(ResultRow *row, const ResultColumn *columns, INT32 columnCoun
 /* Frees the set with all its rows; NULL is accepted. */
 void FreeResultSet(ResultSet *set);
 
+/* Fills `cell->value` (and its size) from its delivered text by the
+ * column's type code, as the providers convert what the database gave:
+ * a BOOLEAN is true for "1", a date or time part alone is taken as such, a
+ * real may carry an exponent, a binary column's bytes are copied. TRUE for
+ * a NULL cell (no text); FALSE when memory runs out or the text is no
+ * value of the type. */
+BOOL ConvertResultCellText(ResultCell *cell, const ResultColumn *col);
+
 #endif
