@@ -259,6 +259,135 @@ static ResultSet *describeColumns(sqlite3_stmt *stmt, BOOL haveRow)
     return set;
 }
 
+/* How a cell of the current row is read. The common cells, a number that
+ * SQLite holds as the column's own type and the text of a text column, go
+ * into the row's own block (one allocation a row instead of two a cell);
+ * the rest (bytes, dates, booleans, converted values) into blocks of
+ * their own through readCell. */
+typedef enum PackKind { PACK_NULL, PACK_OWN_BLOCKS, PACK_INTEGER, PACK_REAL, PACK_TEXT } PackKind;
+
+typedef struct PackedCell {
+    PackKind kind;
+    int textLength;
+    char number[40];                /* the text of a number */
+    const unsigned char *text;      /* SQLite's text, valid until the next step */
+    sqlite3_int64 integer;
+    double real;
+} PackedCell;
+
+static size_t rounded(size_t n)
+{
+    return (n + 7) & ~(size_t)7;
+}
+
+static BOOL isTextCode(BYTE type)
+{
+    return type == BRN_SQL_CHAR || type == BRN_SQL_VARCHAR || type == BRN_SQL_TEXT;
+}
+
+/* Sorts column `i` of the current row; the bytes it takes in the block. */
+static size_t planCell(sqlite3_stmt *stmt, int i, const ResultColumn *col, PackedCell *p)
+{
+    int storage = sqlite3_column_type(stmt, i);
+    p->kind = PACK_OWN_BLOCKS;
+    if (storage == SQLITE_NULL) {
+        p->kind = PACK_NULL;
+        return 0;
+    }
+    if (col->binary)
+        return 0;
+    if (isRealSqlType(col->sqlType)) {
+        if (col->type != BRN_SQL_FLOAT && col->type != BRN_SQL_DOUBLE)
+            return 0;
+        p->real = sqlite3_column_double(stmt, i);
+        p->textLength = realText(p->real, p->number);
+        p->kind = PACK_REAL;
+        return rounded((size_t)p->textLength + 1) + rounded((col->type == BRN_SQL_FLOAT ? 4 : 8) + 1);
+    }
+    if (storage == SQLITE_INTEGER) {
+        sqlite3_int64 v = sqlite3_column_int64(stmt, i);
+        BOOL fits = col->type == BRN_SQL_BIGINT
+                    || (col->type == BRN_SQL_SMALLINT && v >= -32768 && v <= 32767)
+                    || (col->type == BRN_SQL_INT && v >= INT32_MIN && v <= INT32_MAX);
+        if (!fits)
+            return 0;
+        p->integer = v;
+        p->textLength = integerText(v, p->number);
+        p->kind = PACK_INTEGER;
+        return rounded((size_t)p->textLength + 1) + rounded((col->type == BRN_SQL_BIGINT ? 8 : 4) + 1);
+    }
+    if (storage == SQLITE_TEXT && isTextCode(col->type)) {
+        p->text = sqlite3_column_text(stmt, i);
+        if (!p->text)
+            return 0;   /* readCell reports the missing memory */
+        p->textLength = sqlite3_column_bytes(stmt, i);
+        p->kind = PACK_TEXT;
+        return rounded((size_t)p->textLength + 1);
+    }
+    return 0;
+}
+
+/* Fills a planned cell from the block at *data, moving it on. */
+static void fillPackedCell(const PackedCell *p, const ResultColumn *col, ResultCell *cell, BYTE **data)
+{
+    BYTE *d = *data;
+    cell->text = (char *)d;
+    cell->textLength = p->textLength;
+    memcpy(d, p->kind == PACK_TEXT ? (const void *)p->text : (const void *)p->number, (size_t)p->textLength);
+    d += rounded((size_t)p->textLength + 1);
+    if (p->kind == PACK_TEXT) {
+        /* A text column's value is its text up to a zero byte, as
+         * ConvertTextToValue gives it: the same bytes serve. */
+        cell->value = (BYTE *)cell->text;
+        cell->size = (INT32)strlen(cell->text);
+    } else {
+        if (col->type == BRN_SQL_FLOAT) {
+            float f = (float)p->real;
+            memcpy(d, &f, 4);
+            cell->size = 4;
+        } else if (col->type == BRN_SQL_DOUBLE) {
+            memcpy(d, &p->real, 8);
+            cell->size = 8;
+        } else if (col->type == BRN_SQL_BIGINT) {
+            INT64 big = (INT64)p->integer;
+            memcpy(d, &big, 8);
+            cell->size = 8;
+        } else {
+            INT32 small = (INT32)p->integer;
+            memcpy(d, &small, 4);
+            cell->size = 4;
+        }
+        cell->value = d;
+        d += rounded((size_t)cell->size + 1);
+    }
+    *data = d;
+}
+
+/* Reads the current row into a new row of the set's columns; `plan` holds
+ * a scratch cell per column. NULL when memory runs out or a value does not
+ * convert. */
+static ResultRow *readRow(sqlite3_stmt *stmt, const ResultSet *set, PackedCell *plan)
+{
+    INT32 count = set->columnCount;
+    size_t bytes = 0;
+    for (INT32 i = 0; i < count; i++)
+        bytes += planCell(stmt, i, &set->columns[i], &plan[i]);
+    BYTE *data = NULL;
+    ResultRow *row = NewPackedResultRow(count, bytes, &data);
+    BOOL ok = row != NULL;
+    for (INT32 i = 0; ok && i < count; i++) {
+        if (plan[i].kind == PACK_OWN_BLOCKS)
+            ok = readCell(stmt, i, &set->columns[i], &row->cells[i]);
+        else if (plan[i].kind != PACK_NULL)
+            fillPackedCell(&plan[i], &set->columns[i], &row->cells[i], &data);
+    }
+    if (!ok) {
+        FreeResultRow(row, set->columns, count);
+        return NULL;
+    }
+    return row;
+}
+
 /* Steps the prepared statement to its end into a new result set; NULL with
  * an ERROR line (`who` names the operation) on failure. */
 static ResultSet *readRows(SQLiteConnection *c, sqlite3_stmt *stmt, const char *who)
@@ -269,15 +398,17 @@ static ResultSet *readRows(SQLiteConnection *c, sqlite3_stmt *stmt, const char *
         LogError("Unable to allocate memory\n");
         return NULL;
     }
-    INT32 count = set->columnCount;
+    PackedCell *plan = (PackedCell *)calloc(set->columnCount > 0 ? (size_t)set->columnCount : 1, sizeof *plan);
+    if (!plan) {
+        LogError("Unable to allocate memory\n");
+        FreeResultSet(set);
+        return NULL;
+    }
     for (; rc == SQLITE_ROW; rc = sqlite3_step(stmt)) {
-        ResultRow *row = NewResultRow(count);
-        BOOL ok = row != NULL;
-        for (INT32 i = 0; ok && i < count; i++)
-            ok = readCell(stmt, i, &set->columns[i], &row->cells[i]);
-        if (!ok) {
+        ResultRow *row = readRow(stmt, set, plan);
+        if (!row) {
             LogError("%s : a value of the result cannot be converted, or memory ran out\n", who);
-            FreeResultRow(row, set->columns, count);
+            free(plan);
             FreeResultSet(set);
             return NULL;
         }
@@ -288,6 +419,7 @@ static ResultSet *readRows(SQLiteConnection *c, sqlite3_stmt *stmt, const char *
         set->lastRow = row;
         set->rowCount++;
     }
+    free(plan);
     if (rc != SQLITE_DONE) {
         LogError("%s : %s\n", who, sqlite3_errmsg(c->db));
         FreeResultSet(set);

@@ -9,13 +9,25 @@
 #include <stdlib.h>
 #include <string.h>
 
-ResultRow *NewResultRow(INT32 columnCount)
+ResultRow *NewPackedResultRow(INT32 columnCount, size_t dataBytes, BYTE **data)
 {
     size_t cells = columnCount > 0 ? (size_t)columnCount : 1;
-    ResultRow *row = (ResultRow *)calloc(1, sizeof *row + cells * sizeof(ResultCell));
-    if (row)
-        row->cells = (ResultCell *)(row + 1);
+    size_t head = (sizeof(ResultRow) + cells * sizeof(ResultCell) + 7) & ~(size_t)7;
+    if (dataBytes > (size_t)-1 - head)
+        return NULL;
+    ResultRow *row = (ResultRow *)calloc(1, head + dataBytes);
+    if (!row)
+        return NULL;
+    row->cells = (ResultCell *)(row + 1);
+    row->blockSize = head + dataBytes;
+    if (data)
+        *data = (BYTE *)row + head;
     return row;
+}
+
+ResultRow *NewResultRow(INT32 columnCount)
+{
+    return NewPackedResultRow(columnCount, 0, NULL);
 }
 
 void FreeResultCell(ResultCell *cell, BYTE type)
@@ -40,9 +52,18 @@ void FreeResultRow(ResultRow *row, const ResultColumn *columns, INT32 columnCoun
 {
     if (!row)
         return;
-    if (row->cells)
-        for (INT32 i = 0; i < columnCount; i++)
-            FreeResultCell(&row->cells[i], columns ? columns[i].type : 0);
+    const BYTE *start = (const BYTE *)row, *end = start + row->blockSize;
+    if (row->cells) {
+        for (INT32 i = 0; i < columnCount; i++) {
+            ResultCell *cell = &row->cells[i];
+            /* Buffers in the row's block go with it. */
+            if ((const BYTE *)cell->value >= start && (const BYTE *)cell->value < end)
+                cell->value = NULL;
+            if ((const BYTE *)cell->text >= start && (const BYTE *)cell->text < end)
+                cell->text = NULL;
+            FreeResultCell(cell, columns ? columns[i].type : 0);
+        }
+    }
     free(row);
 }
 

@@ -28,6 +28,8 @@ typedef struct ResultCell {
 typedef struct ResultRow {
     ResultCell *cells;      /* columnCount cells, in the row's own block */
     struct ResultRow *next;
+    size_t blockSize;       /* bytes of the row's own block; a cell's value or
+                             * text inside it is no block of its own */
 } ResultRow;
 
 typedef struct ResultSet {
@@ -42,7 +44,13 @@ typedef struct ResultSet {
  * NULL when out of memory. */
 ResultRow *NewResultRow(INT32 columnCount);
 
-/* Frees a cell's buffers (a date value's parts too); the cell is emptied. */
+/* The same with `dataBytes` more, zeroed, after the cells: *data receives
+ * their start (8-byte aligned). A provider puts cell values and texts there
+ * so that a row costs one block; FreeResultRow frees what lies outside. */
+ResultRow *NewPackedResultRow(INT32 columnCount, size_t dataBytes, BYTE **data);
+
+/* Frees a cell's buffers (a date value's parts too); the cell is emptied.
+ * Not for a cell whose buffers lie in its row's block (FreeResultRow). */
 void FreeResultCell(ResultCell *cell, BYTE type);
 
 /* Frees one row of a set with `columns`. */
