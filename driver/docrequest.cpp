@@ -90,3 +90,11 @@ std::vector<std::string> ProductsLeftRemoved(const DocumentRequest &request)
     }
     return left;
 }
+
+std::string ListText(const std::vector<std::string> &list, const char *separator)
+{
+    std::string text;
+    for (const std::string &s : list)
+        text += (text.empty() ? "" : separator) + s;
+    return text.empty() ? std::string("(none)") : text;
+}

@@ -38,4 +38,8 @@ DWORD ReadDocumentRequest(const char *path, DocumentRequest *out);
  * deployment leaves uninstalled. IDs compare without regard to case. */
 std::vector<std::string> ProductsLeftRemoved(const DocumentRequest &request);
 
+/* The items of a list joined by `separator` for a log line or the preview's
+ * summary; "(none)" for an empty list. */
+std::string ListText(const std::vector<std::string> &list, const char *separator);
+
 #endif

@@ -26,14 +26,6 @@ static bool containsIgnoringCase(const std::vector<std::string> &list, const std
     return false;
 }
 
-static std::string joined(const std::vector<std::string> &list)
-{
-    std::string text;
-    for (const std::string &s : list)
-        text += (text.empty() ? "" : ",") + s;
-    return text.empty() ? std::string("(none)") : text;
-}
-
 void CheckInstalledState(const char *configPath)
 {
     DocumentRequest request;
@@ -50,11 +42,11 @@ void CheckInstalledState(const char *configPath)
     }
     std::vector<std::string> installed = SplitTokens(now.productReleaseIds, ",");
     LogInfo("CheckInstalledState : installed now : Platform %s, ClientCulture %s, Products %s\n",
-            now.platform.c_str(), now.clientCulture.c_str(), joined(installed).c_str());
+            now.platform.c_str(), now.clientCulture.c_str(), ListText(installed, ",").c_str());
     for (const std::string &id : installed)
         LogInfo("CheckInstalledState : Product %s : Languages %s, ExcludedApps %s\n", id.c_str(),
-                joined(LanguagesShownFor(now, id)).c_str(),
-                joined(SplitTokens(ExcludedAppsOf(now, id), ",")).c_str());
+                ListText(LanguagesShownFor(now, id), ",").c_str(),
+                ListText(SplitTokens(ExcludedAppsOf(now, id), ","), ",").c_str());
 
     int missing = 0;
     for (const RequestedProduct &asked : request.products) {

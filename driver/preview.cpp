@@ -80,14 +80,6 @@ static DWORD writeCopy(const std::string &bytes, std::string *copyPath, std::wst
     return error;
 }
 
-static std::string listText(const std::vector<std::string> &list)
-{
-    std::string text;
-    for (const std::string &s : list)
-        text += (text.empty() ? "" : ", ") + s;
-    return text.empty() ? std::string("(none)") : text;
-}
-
 static std::string valueText(const DocumentValue &v)
 {
     return v.present ? "\"" + v.text + "\"" : std::string("(not set)");
@@ -100,7 +92,7 @@ static void printProducts(FILE *out, const char *title, const std::vector<Reques
         fprintf(out, "  (none)\n");
     for (const RequestedProduct &p : products)
         fprintf(out, "  %s : languages %s; excluded %s\n", p.id.c_str(),
-                listText(p.languages).c_str(), listText(p.excludedApps).c_str());
+                ListText(p.languages, ", ").c_str(), ListText(p.excludedApps, ", ").c_str());
 }
 
 /* The summary after the rewritten document. `after` is NULL when there is
@@ -118,7 +110,7 @@ static void printSummary(FILE *out, const char *configPath, const char *toolPath
     } else {
         fprintf(out, "Click-to-Run          : Platform %s, ClientCulture %s, Products %s\n",
                 state.platform.c_str(), state.clientCulture.c_str(),
-                listText(SplitTokens(state.productReleaseIds, ",")).c_str());
+                ListText(SplitTokens(state.productReleaseIds, ","), ", ").c_str());
     }
     const DocumentRequest &will = after ? *after : before;
     fprintf(out, "OfficeClientEdition   : %s -> %s\n", valueText(before.edition).c_str(),
@@ -130,19 +122,19 @@ static void printSummary(FILE *out, const char *configPath, const char *toolPath
     printProducts(out, "Products in the document:", before.products);
     if (after)
         printProducts(out, "Products after the rewrite:", after->products);
-    fprintf(out, "Products removed      : %s\n", listText(ProductsLeftRemoved(will)).c_str());
-    fprintf(out, "FORCEAPPSHUTDOWN      : %s -> %s\n", listText(before.forceAppShutdown).c_str(),
-            listText(will.forceAppShutdown).c_str());
+    fprintf(out, "Products removed      : %s\n", ListText(ProductsLeftRemoved(will), ", ").c_str());
+    fprintf(out, "FORCEAPPSHUTDOWN      : %s -> %s\n", ListText(before.forceAppShutdown, ", ").c_str(),
+            ListText(will.forceAppShutdown, ", ").c_str());
     if (plan.running.empty())
         fprintf(out, "Office applications   : none running\n");
     else if (plan.closeThem)
         fprintf(out, "Office applications   : %s running: a run would close them (%s)\n",
-                listText(plan.running).c_str(),
+                ListText(plan.running, ", ").c_str(),
                 plan.alwaysKillApps ? "alwaysKillApps is set" : "Windows started less than 15 minutes ago");
     else
         fprintf(out, "Office applications   : %s running: a run would leave them running and end "
                      "with 20001 before extracting the tool\n",
-                listText(plan.running).c_str());
+                ListText(plan.running, ", ").c_str());
     if (!*toolPath)
         fprintf(out, "Deployment tool       : not given (\"-odt\"): a run would end with 2\n");
     else if (!FileExists(toolPath))
